@@ -1,0 +1,77 @@
+/*
+** The link table: the catalogue of named runtime entry points that app
+** images and plugins bind to, by name, without regard to ASCII case.
+**
+** Rows are addressed by one index: the static part (fixed when the runtime
+** is built, from link_rows.def) comes first, the dynamic part (rows added
+** by LinkRegister at run time) follows in order of registration.  A few
+** names appear in several static rows, always with the same entry.
+**
+** The link index (a string map from name to row) is built on first use
+** from every named static row and then every named dynamic row, a later
+** row replacing an earlier one of the same name; LinkRegister keeps it up
+** to date once built.  No lock: every writer runs on the main thread during
+** start-up and plugin loading.
+*/
+#ifndef QUENDAL_IMAGE_LINK_TABLE_H
+#define QUENDAL_IMAGE_LINK_TABLE_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quendal {
+
+/* One row, laid out as the stored table is: name, entry, two reserved words. */
+struct LinkRow {
+  const char* name;
+  void* entry;
+  uint32_t reserved[2];
+};
+static_assert(sizeof(LinkRow) == 24, "link row: two pointers and two 32-bit words");
+
+/* What a static row's entry is, for progress listings. */
+enum class LinkRowState : uint8_t {
+  Built,        /* bound to the service itself */
+  Placeholder,  /* service not built yet: bound to RuntimeServicePlaceholder */
+  Unavailable,  /* service this runtime never offers */
+};
+
+size_t LinkStaticRowCount();
+LinkRow* LinkStaticRow(size_t index);
+LinkRowState LinkStaticRowState(size_t index);
+const char* LinkStaticRowGroup(size_t index);
+
+/* Total rows (static + dynamic) and row by index; null past the end. */
+size_t LinkRowCount();
+const LinkRow* LinkRowAt(size_t index);
+
+/* Binding search of the loader: the first row, by index from 0, whose
+** name equals name ignoring ASCII case; null when none. */
+const LinkRow* LinkFindFirstRow(const char* name);
+
+/* Link look-up through the index: the entry registered under name
+** (ignoring case), or null. */
+void* LinkLookup(const char* name);
+
+/* The row the index holds for name, or null (the plugin resolver hands
+** out row addresses). */
+const LinkRow* LinkLookupRow(const char* name);
+
+/* Link registration: a null entry does nothing; a known name with the same
+** entry does nothing; a known name with another entry is reported and
+** ignored; otherwise a dynamic row is appended.  name is borrowed and must
+** outlive the process (plugin names are copied by the caller). */
+void LinkRegister(const char* name, void* entry);
+
+/* Test seam: drop every dynamic row and the index. */
+void LinkResetForTesting();
+
+} // namespace quendal
+
+extern "C" {
+/* The one routine that stands in for services not built yet.  It reports
+** the call as a failed assertion and returns 0. */
+int64_t RuntimeServicePlaceholder();
+}
+
+#endif

@@ -1,0 +1,421 @@
+/*
+** The loader.  See loader.h for the carriers and their order.
+**
+** Image layout: the magic "112358", then six segments (code, data, import,
+** symbol, resource, option), each a u32 length and that many bytes; a
+** length of 0 or below means no bytes.  All numbers are little-endian.
+**
+** Invariants kept here:
+**   - bytes that failed the magic check, or whose segments run past the end
+**     of their carrier, are never run;
+**   - every read of a segment, record or chain link is bounds-checked: a
+**     damaged image is reported and not run, never read past its buffers;
+**   - no call site is left pointing at a chain link: a name that cannot be
+**     bound is bound to a thunk that reports the missing function when
+**     called (see unbound_import.cpp);
+**   - code, data and thunks lie below 2 GiB, so 32-bit absolute addresses
+**     and rel32 displacements between them always hold.
+*/
+#include "runtime/image/loader.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/image/failure_report.h"
+#include "runtime/image/exit_cleanup.h"
+#include "runtime/image/image_binding.h"
+#include "runtime/image/resource_table.h"
+#include "runtime/platform/errors.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/memory.h"
+#include "runtime/platform/modules.h"
+
+namespace quendal {
+
+namespace pf = quendal::platform;
+
+namespace {
+
+const char kLoaderSource[] = "loaderX86.cpp";
+const char kMagic[6] = {'1', '1', '2', '3', '5', '8'};
+
+/* The process-wide loaded image; written only by the loader. */
+struct LoadedImage {
+  uint8_t* code = nullptr;
+  uint32_t codeLength = 0;
+  uint8_t* data = nullptr;
+  uint32_t dataLength = 0;
+  std::vector<uint8_t> symbols;
+  bool hasSymbols = false;
+  std::vector<uint8_t> resources;
+  ORVAstring option = nullptr;
+  /* (start offset, name) pairs of the symbol table, built on first use. */
+  bool symbolPairsBuilt = false;
+  std::vector<std::pair<uint32_t, std::string>> symbolPairs;
+};
+LoadedImage gImage;
+
+const LinkedProgram* gLinkedProgram = nullptr;
+
+void ReportLoad(const char* condition, const char* message) {
+  RuntimeFailureReport(kFailureAssertion, kLoaderSource, __LINE__, condition, message);
+}
+
+uint32_t ReadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+/* ---- reading the six segments ------------------------------------------- */
+
+/* A carrier of segment bytes: a block of memory or the executable's file. */
+class SegmentSource {
+ public:
+  virtual ~SegmentSource() = default;
+  virtual bool Read(void* out, size_t n) = 0;
+  virtual size_t Remaining() const = 0;
+  virtual uint32_t Position() const = 0;
+};
+
+class MemorySource : public SegmentSource {
+ public:
+  MemorySource(const uint8_t* bytes, size_t n) : bytes_(bytes), size_(n) {}
+  bool Read(void* out, size_t n) override {
+    if (n > size_ - pos_) return false;
+    if (n) std::memcpy(out, bytes_ + pos_, n);
+    pos_ += n;
+    return true;
+  }
+  size_t Remaining() const override { return size_ - pos_; }
+  uint32_t Position() const override { return static_cast<uint32_t>(pos_); }
+
+ private:
+  const uint8_t* bytes_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+class FileSource : public SegmentSource {
+ public:
+  FileSource(pf::HANDLE file, uint64_t size, uint64_t pos) : file_(file), size_(size), pos_(pos) {}
+  bool Read(void* out, size_t n) override {
+    if (n > Remaining()) return false;
+    uint8_t* dst = static_cast<uint8_t*>(out);
+    while (n > 0) {
+      pf::DWORD chunk = n > 0x40000000 ? 0x40000000 : static_cast<pf::DWORD>(n), got = 0;
+      if (!pf::ReadFile(file_, dst, chunk, &got, nullptr) || got != chunk) return false;
+      dst += got;
+      n -= got;
+      pos_ += got;
+    }
+    return true;
+  }
+  size_t Remaining() const override { return pos_ < size_ ? static_cast<size_t>(size_ - pos_) : 0; }
+  uint32_t Position() const override { return static_cast<uint32_t>(pos_); }
+
+ private:
+  pf::HANDLE file_;
+  uint64_t size_;
+  uint64_t pos_;
+};
+
+/* Reads one u32 length word and the segment behind it into out. */
+bool ReadSegment(SegmentSource& source, std::vector<uint8_t>& out) {
+  uint8_t word[4];
+  if (!source.Read(word, 4)) return false;
+  int32_t length = static_cast<int32_t>(ReadU32(word));
+  if (length <= 0) {
+    out.clear();
+    return true;
+  }
+  if (static_cast<size_t>(length) > source.Remaining()) return false;
+  out.resize(static_cast<size_t>(length));
+  return source.Read(out.data(), out.size());
+}
+
+bool ReadAllSegments(SegmentSource& source, ImageSegments& seg) {
+  if (!ReadSegment(source, seg.code) || !ReadSegment(source, seg.data) ||
+      !ReadSegment(source, seg.imports) || !ReadSegment(source, seg.symbols)) {
+    return false;
+  }
+  /* The resource offset is where the resource segment's length word lies;
+  ** the data of each record is found from the segment's first byte. */
+  seg.resourceFileOffset = source.Position() + 4;
+  return ReadSegment(source, seg.resources) && ReadSegment(source, seg.options);
+}
+
+/* ---- carriers ----------------------------------------------------------- */
+
+/* The "PICKLE" record: image offset and length, or offset 0 when absent or
+** unstamped. */
+void ReadPickleRecord(uint32_t* offset, uint32_t* length) {
+  *offset = 0;
+  *length = 0;
+  pf::HRSRC res = pf::FindResourceA(nullptr, 101, "PICKLE");
+  if (!res || pf::SizeofResource(nullptr, res) < 8) return;
+  const uint8_t* bytes = static_cast<const uint8_t*>(pf::LockResource(pf::LoadResource(nullptr, res)));
+  if (!bytes || std::memcmp(bytes, "PICK", 4) == 0) return;
+  *offset = ReadU32(bytes);
+  *length = ReadU32(bytes + 4);
+}
+
+enum class CarrierResult { Loaded, Absent, Failed };
+
+CarrierResult ReadLoaderResource(ImageSegments& seg) {
+  pf::HRSRC res = pf::FindResourceA(nullptr, 1, "LOADER");
+  if (!res) return CarrierResult::Absent;
+  const uint8_t* bytes = static_cast<const uint8_t*>(pf::LockResource(pf::LoadResource(nullptr, res)));
+  MemorySource source(bytes, pf::SizeofResource(nullptr, res));
+  if (!bytes || !ReadAllSegments(source, seg)) {
+    ReportLoad("0", "Executable is corrupt!");
+    return CarrierResult::Failed;
+  }
+  seg.resourceFileOffset = 0;
+  return CarrierResult::Loaded;
+}
+
+bool MagicAt(pf::HANDLE file, uint64_t offset) {
+  if (offset > INT64_MAX) return false;
+  pf::LONG high = static_cast<pf::LONG>(offset >> 32);
+  pf::SetLastError(pf::ERROR_SUCCESS);
+  if (pf::SetFilePointer(file, static_cast<pf::LONG>(offset & 0xFFFFFFFFu), &high, pf::FILE_BEGIN) ==
+          pf::INVALID_SET_FILE_POINTER &&
+      pf::GetLastError() != pf::ERROR_SUCCESS) {
+    return false;
+  }
+  char magic[6];
+  pf::DWORD got = 0;
+  return pf::ReadFile(file, magic, 6, &got, nullptr) && got == 6 && std::memcmp(magic, kMagic, 6) == 0;
+}
+
+CarrierResult ReadAppendedImage(uint32_t imageOffset, uint32_t imageLength, ImageSegments& seg) {
+  pf::WCHAR path[4096];
+  pf::DWORD n = pf::GetModuleFileNameW(nullptr, path, 4096);
+  pf::HANDLE file = (n == 0 || n >= 4096)
+                        ? pf::INVALID_HANDLE_VALUE
+                        : pf::CreateFileW(path, pf::GENERIC_READ, pf::FILE_SHARE_READ | pf::FILE_SHARE_WRITE,
+                                          nullptr, pf::OPEN_EXISTING, 0, nullptr);
+  if (file == pf::INVALID_HANDLE_VALUE) {
+    ReportLoad("0", nullptr);
+    return CarrierResult::Failed;
+  }
+  pf::DWORD sizeHigh = 0;
+  pf::DWORD sizeLow = pf::GetFileSize(file, &sizeHigh);
+  uint64_t fileSize = (uint64_t(sizeHigh) << 32) | sizeLow;
+
+  uint64_t start = imageOffset;
+  bool found = MagicAt(file, start);
+  if (!found && fileSize >= uint64_t(imageLength) + 6) {
+    start = fileSize - imageLength - 6;
+    found = MagicAt(file, start);
+  }
+  CarrierResult result = CarrierResult::Loaded;
+  if (!found) {
+    /* The bytes failed the magic check: nothing of them may run. */
+    ReportLoad("0", "Executable is corrupt!");
+    result = CarrierResult::Failed;
+  } else {
+    FileSource source(file, fileSize, start + 6);
+    if (!ReadAllSegments(source, seg)) {
+      ReportLoad("0", "Executable is corrupt!");
+      result = CarrierResult::Failed;
+    }
+  }
+  pf::CloseHandle(file);
+  return result;
+}
+
+/* A development file, whole; missing or empty gives no bytes. */
+void ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
+  out.clear();
+  pf::HANDLE file = pf::CreateFileA(name, pf::GENERIC_READ, pf::FILE_SHARE_READ | pf::FILE_SHARE_WRITE,
+                                    nullptr, pf::OPEN_EXISTING, 0, nullptr);
+  if (file == pf::INVALID_HANDLE_VALUE) return;
+  pf::DWORD high = 0;
+  pf::DWORD low = pf::GetFileSize(file, &high);
+  if (high == 0 && low != pf::INVALID_FILE_SIZE && low > 0 && low <= 0x7FFFFFFF) {
+    out.resize(low);
+    pf::DWORD got = 0;
+    if (!pf::ReadFile(file, out.data(), low, &got, nullptr) || got != low) out.clear();
+  }
+  pf::CloseHandle(file);
+}
+
+void ReadDevelopmentFiles(ImageSegments& seg) {
+  ReadDevelopmentFile("import.dat", seg.imports);
+  ReadDevelopmentFile("code.dat", seg.code);
+  ReadDevelopmentFile("data.dat", seg.data);
+  ReadDevelopmentFile("rsrc.dat", seg.resources);
+  ReadDevelopmentFile("options.dat", seg.options);
+  ReadDevelopmentFile("symbols.dat", seg.symbols);
+  seg.resourceFileOffset = 0;
+}
+
+/* ---- placing, binding and the other segments ---------------------------- */
+
+/* Copies code and data below 2 GiB; code becomes executable. */
+bool PlaceSegments(const ImageSegments& seg) {
+  gImage.codeLength = static_cast<uint32_t>(seg.code.size());
+  gImage.dataLength = static_cast<uint32_t>(seg.data.size());
+  gImage.code = static_cast<uint8_t*>(pf::AllocateLowMemory(seg.code.size(), pf::LowMemoryKind::Code));
+  gImage.data = static_cast<uint8_t*>(
+      pf::AllocateLowMemory(seg.data.empty() ? 1 : seg.data.size(), pf::LowMemoryKind::Data));
+  if (!gImage.code || !gImage.data) {
+    ReportLoad("0", "Not enough memory for the app image.");
+    return false;
+  }
+  std::memcpy(gImage.code, seg.code.data(), seg.code.size());
+  if (!seg.data.empty()) std::memcpy(gImage.data, seg.data.data(), seg.data.size());
+  return true;
+}
+
+/* Resource records: type u32, id u16, reserved u32, length u32, data. */
+void RunResourceSegment(uint32_t fileOffset) {
+  const std::vector<uint8_t>& r = gImage.resources;
+  size_t p = 0;
+  while (p < r.size()) {
+    if (r.size() - p < 14) {
+      ReportLoad("0", "Resource segment is truncated.");
+      return;
+    }
+    uint32_t type = ReadU32(&r[p]);
+    uint16_t id = static_cast<uint16_t>(r[p + 4] | r[p + 5] << 8);
+    uint32_t length = ReadU32(&r[p + 10]);
+    p += 14;
+    if (length > r.size() - p) {
+      ReportLoad("0", "Resource segment is truncated.");
+      return;
+    }
+    ResourceTableAppend(ResourceEntry{type, id, r.data() + p, length, fileOffset + static_cast<uint32_t>(p)});
+    p += length;
+  }
+}
+
+/* Option records: opcode 0, u32 n, n bytes, u32 tag.  Other opcodes are
+** reported and skipped. */
+void RunOptionSegment(const std::vector<uint8_t>& o) {
+  size_t p = 0;
+  while (p < o.size()) {
+    uint8_t opcode = o[p++];
+    if (opcode != 0) {
+      ReportLoad("0", nullptr);
+      continue;
+    }
+    if (o.size() - p < 4) {
+      ReportLoad("0", "Option segment is truncated.");
+      return;
+    }
+    int32_t n = static_cast<int32_t>(ReadU32(&o[p]));
+    p += 4;
+    if (n <= 0) continue;
+    if (o.size() - p < size_t(n) + 4) {
+      ReportLoad("0", "Option segment is truncated.");
+      return;
+    }
+    uint32_t tag = ReadU32(&o[p + size_t(n)]);
+    ORVAstring text = ORVABuildStringWithEncoding(&o[p], n, tag);
+    RuntimeUnlockString(gImage.option);
+    gImage.option = text;
+    p += size_t(n) + 4;
+  }
+}
+
+void BuildSymbolPairs() {
+  gImage.symbolPairsBuilt = true;
+  const std::vector<uint8_t>& s = gImage.symbols;
+  if (s.size() < 4) return;
+  uint32_t count = ReadU32(s.data());
+  if (count > (s.size() - 4) / 8) {
+    ReportLoad("0", "Symbol segment is truncated.");
+    count = static_cast<uint32_t>((s.size() - 4) / 8);
+  }
+  size_t nameArea = 4 + size_t(count) * 8;
+  gImage.symbolPairs.reserve(count);
+  for (uint32_t i = 0; i < count; i++) {
+    uint32_t start = ReadU32(&s[4 + size_t(i) * 8]);
+    uint32_t nameOffset = ReadU32(&s[8 + size_t(i) * 8]);
+    std::string name;
+    for (size_t k = nameArea + nameOffset; nameArea + nameOffset >= nameArea && k < s.size() && s[k]; k++) {
+      name.push_back(static_cast<char>(s[k]));
+    }
+    gImage.symbolPairs.emplace_back(start, std::move(name));
+  }
+}
+
+} // namespace
+
+/* ---- public ------------------------------------------------------------- */
+
+void SetLinkedProgram(const LinkedProgram* program) { gLinkedProgram = program; }
+
+bool InstallImage(const ImageSegments& seg) {
+  if (seg.code.empty()) {
+    ReportLoad("codeLength > 0", "No app image was found.");
+    return false;
+  }
+  if (!PlaceSegments(seg)) return false;
+  if (!BindImageImports(gImage.code, gImage.codeLength, gImage.data, gImage.dataLength, seg.imports)) {
+    return false;
+  }
+  gImage.symbols = seg.symbols;
+  gImage.hasSymbols = !seg.symbols.empty();
+  gImage.symbolPairsBuilt = false;
+  gImage.symbolPairs.clear();
+  gImage.resources = seg.resources;
+  RunResourceSegment(seg.resourceFileOffset);
+  RunOptionSegment(seg.options);
+  return true;
+}
+
+void LoadAndRunImage() {
+  ImageSegments seg;
+  uint32_t imageOffset = 0, imageLength = 0;
+  ReadPickleRecord(&imageOffset, &imageLength);
+
+  CarrierResult carrier = ReadLoaderResource(seg);
+  if (carrier == CarrierResult::Absent && imageOffset != 0) {
+    carrier = ReadAppendedImage(imageOffset, imageLength, seg);
+  }
+  if (carrier == CarrierResult::Failed) return;
+
+  if (carrier == CarrierResult::Absent && gLinkedProgram) {
+    if (gLinkedProgram->resourceSegment && gLinkedProgram->resourceLength) {
+      gImage.resources.assign(gLinkedProgram->resourceSegment,
+                              gLinkedProgram->resourceSegment + gLinkedProgram->resourceLength);
+      RunResourceSegment(0);
+    }
+    CallNativeEntry(gLinkedProgram->entry);
+    RunExitCleanup();
+    return;
+  }
+
+  if (carrier == CarrierResult::Absent) ReadDevelopmentFiles(seg);
+  if (!InstallImage(seg)) return;
+  CallImageEntryRoutine(gImage.code);
+  RunExitCleanup();
+}
+
+ImageSymbol ImageSymbolLookup(uintptr_t address) {
+  if (!gImage.hasSymbols) return {false, std::string(), 0};
+  if (!gImage.symbolPairsBuilt) BuildSymbolPairs();
+  uintptr_t code = reinterpret_cast<uintptr_t>(gImage.code);
+  if (address < code || address >= code + gImage.codeLength || gImage.symbolPairs.empty()) {
+    return {false, std::string(), 0};
+  }
+  uint32_t d = static_cast<uint32_t>(address - code);
+  const std::pair<uint32_t, std::string>* best = nullptr;
+  for (const auto& pair : gImage.symbolPairs) {
+    if (pair.first <= d) best = &pair;
+  }
+  /* An address before the first routine names nothing; its offset is the
+  ** code length, as the original look-up reports it. */
+  if (!best) return {true, std::string(), static_cast<int32_t>(gImage.codeLength)};
+  return {true, best->second, static_cast<int32_t>(d - best->first)};
+}
+
+uint8_t* ImageCodeAddress() { return gImage.code; }
+uint32_t ImageCodeLength() { return gImage.codeLength; }
+uint8_t* ImageDataAddress() { return gImage.data; }
+ORVAstring ImageOptionString() { return gImage.option; }
+
+} // namespace quendal

@@ -1,0 +1,73 @@
+/*
+** The main routine.  See main_routine.h.
+**
+** Steps that have no meaning on this host: the hidden "WinTimerClass"
+** window (the runtime's timers are driven by the run loop's tick count),
+** OLE initialisation and the sockets library start-up leave nothing behind
+** here.
+*/
+#include "runtime/image/main_routine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/image/link_table.h"
+#include "runtime/image/loader.h"
+#include "runtime/platform/locale.h"
+#include "runtime/platform/modules.h"
+
+namespace quendal {
+
+namespace {
+int32_t gScriptCode = 0;
+platform::HMODULE gModule = nullptr;
+int gArgc = 0;
+char** gArgv = nullptr;
+
+/* QUENDAL_LIST_LINKS=1 lists the static link rows with their state. */
+bool ListLinkRowsIfAsked() {
+  const char* flag = std::getenv("QUENDAL_LIST_LINKS");
+  if (!flag || !*flag || *flag == '0') return false;
+  size_t built = 0, placeholder = 0, unavailable = 0;
+  for (size_t i = 0; i < LinkStaticRowCount(); i++) {
+    const char* state = "built";
+    switch (LinkStaticRowState(i)) {
+      case LinkRowState::Built: built++; break;
+      case LinkRowState::Placeholder: placeholder++; state = "placeholder"; break;
+      case LinkRowState::Unavailable: unavailable++; state = "unavailable"; break;
+    }
+    std::printf("%-48s %-12s %s\n", LinkRowAt(i)->name, state, LinkStaticRowGroup(i));
+  }
+  std::printf("%zu rows: %zu built, %zu placeholder, %zu unavailable\n", LinkStaticRowCount(), built,
+              placeholder, unavailable);
+  return true;
+}
+} // namespace
+
+int32_t ScriptCodeForLanguage(platform::LANGID language) {
+  switch (language) {
+    case 0x0404: case 0x0C04: return 21;
+    case 0x0411: return 13;
+    case 0x0804: case 0x1004: return 20;
+    default: return 0;
+  }
+}
+
+int32_t SystemScriptCode() { return gScriptCode; }
+int StartupArgumentCount() { return gArgc; }
+char** StartupArgumentVector() { return gArgv; }
+void SetStartupArguments(int argc, char** argv) {
+  gArgc = argc;
+  gArgv = argv;
+}
+
+int RuntimeMain(int argc, char** argv, char** /*envp*/) {
+  if (ListLinkRowsIfAsked()) return 0;
+  gScriptCode = ScriptCodeForLanguage(platform::GetUserDefaultLangID());
+  gModule = platform::GetModuleHandleA(nullptr);
+  SetStartupArguments(argc, argv);
+  LoadAndRunImage();
+  return 0;
+}
+
+} // namespace quendal

@@ -1,0 +1,131 @@
+/*
+** The runtime executable as a user runs it: images from development files,
+** images appended to a copy of the executable, and damaged images.
+*/
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "tests/test_support.h"
+
+namespace quendal::test {
+namespace {
+
+const std::string kHelloLine = "Hello from a Quendal app image\r\n";
+
+TEST(LoaderRun, RunsAnImageFromDevelopmentFiles) {
+  TempDir dir;
+  CopyDevelopmentFiles("hello", dir.path());
+  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, kHelloLine);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(LoaderRun, PrintsExactBytesAndNothingForTheEmptyString) {
+  TempDir dir;
+  CopyDevelopmentFiles("print_lines", dir.path());
+  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "rslt=0\r\ncaf\xc3\xa9 au lait\r\n");
+  EXPECT_EQ(r.err, "to stderr");
+}
+
+/* Appends the hello image to a copy of the runtime in folder. */
+std::string AppendHello(const TempDir& dir) {
+  std::string exe = dir.File("hello");
+  RunResult b = RunProgram({BinPath("quendal-imagebuild"), "--from-image", TestImageDir("hello") + "/image.bin",
+                            "--append", BinPath("quendal"), "--output", exe},
+                           dir.path());
+  EXPECT_EQ(b.exitCode, 0) << b.err;
+  return exe;
+}
+
+TEST(LoaderRun, AnAppendedImageRunsFromAnyFolderAndWinsOverDevelopmentFiles) {
+  TempDir dir, elsewhere;
+  std::string exe = AppendHello(dir);
+  RunResult r = RunProgram({exe}, elsewhere.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, kHelloLine);
+  /* Development files beside it must not take the program over. */
+  CopyDevelopmentFiles("print_lines", elsewhere.path());
+  r = RunProgram({exe}, elsewhere.path());
+  EXPECT_EQ(r.out, kHelloLine);
+}
+
+TEST(LoaderRun, ACorruptMagicIsReportedAndNothingRuns) {
+  TempDir dir;
+  std::string exe = AppendHello(dir);
+  std::string bytes = ReadFile(exe);
+  std::string image = ReadFile(TestImageDir("hello") + "/image.bin");
+  size_t at = bytes.size() - image.size();
+  ASSERT_EQ(bytes.substr(at, 6), "112358");
+  bytes[at] = 'X';
+  WriteFile(exe, bytes);
+  RunResult r = RunProgram({exe}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.find("Hello"), std::string::npos);
+  EXPECT_NE(r.out.find("Failure Condition: 0\nExecutable is corrupt!\n"), std::string::npos) << r.out;
+}
+
+TEST(LoaderRun, MissingDevelopmentFilesAreReported) {
+  TempDir dir;
+  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("No app image was found."), std::string::npos) << r.out;
+}
+
+/* An image of one "ret" whose import segment binds each name with chain
+** head 0. */
+void WriteImportOnlyImage(const TempDir& dir, const std::vector<std::string>& names) {
+  std::string imports;
+  for (const std::string& n : names) {
+    imports += '\x01';
+    imports += '\x01';
+    imports += std::string(4, '\0');
+    imports += char(n.size());
+    imports += n;
+    imports += '\0';
+  }
+  WriteFile(dir.File("code.dat"), "\xc3");
+  WriteFile(dir.File("import.dat"), imports);
+}
+
+TEST(LoaderRun, EveryImportedAndCallbackNameBinds) {
+  std::ifstream in(std::string(QUENDAL_SOURCE_DIR) + "/tests/data/bound_names.txt");
+  std::vector<std::string> names;
+  for (std::string n; std::getline(in, n);) {
+    if (!n.empty()) names.push_back(n);
+  }
+  TempDir dir;
+  WriteImportOnlyImage(dir, names);
+  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(LoaderRun, AnAbsentNameGivesTheExactReport) {
+  TempDir dir;
+  WriteImportOnlyImage(dir, {"NoSuchService"});
+  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  const std::string head =
+      "Runtime Error 4:Failed Assertion\n\nPlease report what caused this error\n"
+      "along with the information below.\n\nloaderX86.cpp: ";
+  const std::string tail = "\nFailure Condition: foundFunction\nFunction 'NoSuchService' was not exported\n\n";
+  ASSERT_GT(r.out.size(), head.size() + tail.size());
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
+}
+
+TEST(LoaderRun, LinkRowsCanBeListed) {
+  TempDir dir;
+  RunResult r = RunProgram({"/usr/bin/env", "QUENDAL_LIST_LINKS=1", BinPath("quendal")}, dir.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("RuntimeConsolePrint "), std::string::npos);
+  EXPECT_NE(r.out.find(" built"), std::string::npos);
+  EXPECT_NE(r.out.find(" rows: "), std::string::npos);
+}
+
+} // namespace
+} // namespace quendal::test

@@ -1,0 +1,68 @@
+/*
+** Shared helpers for the tests: capturing failure reports, temporary
+** folders, running the executables and reading files.
+*/
+#ifndef QUENDAL_TESTS_TEST_SUPPORT_H
+#define QUENDAL_TESTS_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+namespace quendal::test {
+
+/* Collects every failure report made while it lives. */
+class FailureCapture {
+ public:
+  FailureCapture();
+  ~FailureCapture();
+  FailureCapture(const FailureCapture&) = delete;
+  FailureCapture& operator=(const FailureCapture&) = delete;
+  const std::vector<std::string>& reports() const { return reports_; }
+  std::string all() const;
+  bool Contains(const std::string& text) const { return all().find(text) != std::string::npos; }
+
+ private:
+  static void Sink(const char* text, void* context);
+  std::vector<std::string> reports_;
+};
+
+/* A fresh folder under /tmp, removed with its contents on destruction. */
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+/* Runs argv[0] with the other arguments in folder cwd, with standard input
+** from stdinText; collects both output streams and the exit code. */
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd,
+                     const std::string& stdinText = "");
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+void CopyFile(const std::string& from, const std::string& to);
+
+/* build/bin/<name>, and the folder of a test image built by the tests'
+** CMake (build/test_images/<name>). */
+std::string BinPath(const std::string& name);
+std::string TestImageDir(const std::string& name);
+
+/* Copies the six development files of a test image into folder. */
+void CopyDevelopmentFiles(const std::string& image, const std::string& folder);
+
+} // namespace quendal::test
+
+#endif
