@@ -1,0 +1,83 @@
+/*
+** SimpleVector: growth rule, bounds reports and allocation failure.
+*/
+#include <gtest/gtest.h>
+
+#include "runtime/objects/simple_vector.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using quendal::SimpleVector;
+using quendal::test::FailureCapture;
+
+TEST(SimpleVectorGrowth, DoublesWithoutStepAndGrowsByAtLeastSixteen) {
+  SimpleVector<int32_t> doubling;
+  std::vector<int32_t> capacities;
+  for (int32_t i = 0; i < 100; i++) {
+    ASSERT_TRUE(doubling.Append(i));
+    if (capacities.empty() || capacities.back() != doubling.Capacity()) capacities.push_back(doubling.Capacity());
+  }
+  EXPECT_EQ(capacities, (std::vector<int32_t>{16, 32, 64, 128}));
+  for (int32_t i = 0; i < 100; i++) EXPECT_EQ(doubling.Get(i), i);
+
+  SimpleVector<int64_t> smallStep(5);
+  for (int32_t i = 0; i < 17; i++) ASSERT_TRUE(smallStep.Append(i));
+  EXPECT_EQ(smallStep.Capacity(), 32) << "a step below 16 still grows by 16";
+
+  SimpleVector<int32_t> bigStep(100);
+  for (int32_t i = 0; i < 101; i++) ASSERT_TRUE(bigStep.Append(i));
+  EXPECT_EQ(bigStep.Capacity(), 200);
+}
+
+TEST(SimpleVectorGrowth, PopReturnsNewestFirst) {
+  SimpleVector<int32_t> v;
+  for (int32_t i = 0; i < 20; i++) ASSERT_TRUE(v.Append(i));
+  for (int32_t i = 19; i >= 0; i--) EXPECT_EQ(v.Pop(), i);
+  EXPECT_TRUE(v.Empty());
+}
+
+TEST(SimpleVectorFaults, OutOfRangeAccessIsReportedAndHarmless) {
+  FailureCapture capture;
+  SimpleVector<int32_t> v;
+  ASSERT_TRUE(v.Append(7));
+  EXPECT_EQ(v.Get(1), 0);
+  EXPECT_EQ(v.Get(-1), 0);
+  v.Set(1, 99);
+  EXPECT_EQ(v.Count(), 1);
+  EXPECT_EQ(v.Get(0), 7);
+  EXPECT_EQ(v.Pop(), 7);
+  EXPECT_EQ(v.Pop(), 0);
+  ASSERT_EQ(capture.reports().size(), 4u);
+  for (const std::string& report : capture.reports()) EXPECT_NE(report.find("SimpleVector"), std::string::npos);
+}
+
+TEST(SimpleVectorFaults, FailedGrowthReportsAndKeepsTheItems) {
+  FailureCapture capture;
+  SimpleVector<int32_t> v;
+  for (int32_t i = 0; i < 16; i++) ASSERT_TRUE(v.Append(i));
+  const int32_t* before = v.Items();
+  quendal::FailRuntimeBufferAllocationForTesting(1);
+  EXPECT_FALSE(v.Append(16));
+  EXPECT_TRUE(capture.Contains("mBuf"));
+  EXPECT_EQ(v.Count(), 16);
+  EXPECT_EQ(v.Capacity(), 16);
+  EXPECT_EQ(v.Items(), before);
+  for (int32_t i = 0; i < 16; i++) EXPECT_EQ(v.Get(i), i);
+  EXPECT_TRUE(v.Append(16)) << "the seam fails one allocation only";
+  EXPECT_EQ(v.Get(16), 16);
+}
+
+TEST(SimpleVectorFaults, SeamCountsAllocations) {
+  quendal::FailRuntimeBufferAllocationForTesting(2);
+  void* first = quendal::AllocateRuntimeBuffer(8, true);
+  void* second = quendal::AllocateRuntimeBuffer(8, true);
+  void* third = quendal::AllocateRuntimeBuffer(8, true);
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_NE(third, nullptr);
+  quendal::FreeRuntimeBuffer(first);
+  quendal::FreeRuntimeBuffer(third);
+}
+
+} // namespace
