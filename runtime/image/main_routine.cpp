@@ -13,6 +13,8 @@
 
 #include "runtime/image/link_table.h"
 #include "runtime/image/loader.h"
+#include "runtime/image/startup.h"
+#include "runtime/objects/thread_stack.h"
 #include "runtime/platform/locale.h"
 #include "runtime/platform/modules.h"
 
@@ -66,8 +68,10 @@ int RuntimeMain(int argc, char** argv, char** /*envp*/) {
   gScriptCode = ScriptCodeForLanguage(platform::GetUserDefaultLangID());
   gModule = platform::GetModuleHandleA(nullptr);
   SetStartupArguments(argc, argv);
+  InstallUnhandledExceptionHook();
+  InitMainStackLimit(__builtin_frame_address(0));
   LoadAndRunImage();
-  return 0;
+  return ConsoleApplicationExitCode();
 }
 
 } // namespace quendal
