@@ -26,7 +26,9 @@ TEST(LoaderRun, RunsAnImageFromDevelopmentFiles) {
 TEST(LoaderRun, PrintsExactBytesAndNothingForTheEmptyString) {
   TempDir dir;
   CopyDevelopmentFiles("print_lines", dir.path());
-  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  /* Console output is converted to the system encoding: pin a UTF-8 locale
+  ** so the UTF-8 text goes out as it is. */
+  RunResult r = RunProgram({"/usr/bin/env", "LC_ALL=C.UTF-8", BinPath("quendal")}, dir.path());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "rslt=0\r\ncaf\xc3\xa9 au lait\r\n");
   EXPECT_EQ(r.err, "to stderr");

@@ -18,6 +18,7 @@
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/text/string_core.h"
+#include "runtime/text/text_encoding.h"
 
 namespace quendal {
 
@@ -199,6 +200,7 @@ QUENDAL_SERVICE void RuntimeInitExternalClasses() {
   RegisterIntrinsicClass(&kStandardInputStreamDefinition);
   RegisterIntrinsicClass(&kStandardOutputStreamDefinition);
   RegisterObjectModelClasses();
+  RegisterTextEncodingClasses();
   LoadPlugins();
   QUENDAL_SERVICE_END_VOID
 }

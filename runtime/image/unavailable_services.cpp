@@ -2,14 +2,15 @@
 ** The one routine behind every link row of a service this runtime never
 ** offers (windows, controls, pictures, sockets, serial ports, the registry,
 ** OLE, the debugger link, ...).  Images and plugins may bind such names;
-** calling one reports that the service is absent and returns 0.
+** calling one raises ServiceNotAvailableException, which the caller's
+** handler receives like any other exception.
 */
 #include <cstdint>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/objects/exceptions.h"
 
-extern "C" int64_t RuntimeServiceNotAvailable() {
-  quendal::RuntimeFailureReport(quendal::kFailureAssertion, "relocentry.cpp", __LINE__, "serviceAvailable",
-                                "This service is not available on this platform.");
-  return 0;
+QUENDAL_SERVICE int64_t RuntimeServiceNotAvailable() {
+  QUENDAL_SERVICE_BEGIN
+  quendal::ThrowServiceNotAvailableException();
+  QUENDAL_SERVICE_END(0)
 }

@@ -61,12 +61,10 @@ ORVAstring StringConvertToTag(ORVAstring s, uint32_t target);
 
 /* The byte-level converter behind StringConvertToTag: converts n bytes
 ** from tag `from` to tag `to` into out and returns true, or returns false
-** when the conversion is not possible.  Known here: equal tags (a copy),
-** UTF-8, UTF-16 in host order (an odd trailing byte is ignored) and
-** kEncodingASCII (a byte or character of 0x80 and above cannot be ASCII).
-** Malformed UTF-8 and unpaired surrogates become U+FFFD.  Every other
-** pair of tags fails; the code-page layer of the encodings module extends
-** this function with the 8-bit and multi-byte code pages. */
+** when the conversion is not possible (a tag without a code page).  It is
+** ConvertBetweenTags of text_encoding_codepages.h: equal tags copy; other
+** pairs go through UTF-16 and the code pages, bytes a code page does not
+** define becoming U+FFFD and characters the target cannot hold '?'. */
 bool ConvertTextBytes(const uint8_t* src, size_t n, uint32_t from, uint32_t to, std::string& out);
 
 } // namespace quendal

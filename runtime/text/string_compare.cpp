@@ -1,6 +1,6 @@
 /*
 ** String comparison: the language operators, StrComp, the orders of the
-** runtime's own tables and the stand-in locale collation.
+** runtime's own tables and the locale collation.
 **
 ** A malformed UTF-8 byte compares as U+DC80 + (byte - 0x80): a lone
 ** surrogate value, which no well-formed character decodes to, so distinct
@@ -9,11 +9,14 @@
 #include "runtime/text/string_compare.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
+#include "runtime/platform/nls.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
+#include "runtime/text/text_encoding_codepages.h"
 #include "runtime/text/unicode_case.h"
 #include "runtime/text/utf8.h"
 
@@ -78,17 +81,25 @@ int32_t CompareUtf16(std::string_view a, std::string_view b, bool foldCase) {
   return CompareLengths(a.size(), b.size());
 }
 
-/* UTF-16 text of bytes tagged tag; Latin-1 when the conversion layer cannot widen them. */
-std::u16string Widen(const uint8_t* bytes, size_t n, uint32_t tag) {
-  std::string converted;
-  std::u16string text;
-  if (ConvertTextBytes(bytes, n, tag, kEncodingUTF16, converted)) {
-    text.resize(converted.size() / 2);
-    std::memcpy(text.data(), converted.data(), text.size() * 2);
-  } else {
-    text.assign(bytes, bytes + n);
+/* The code page whose collation orders text tagged tag: the tag's own,
+** or the ANSI code page for kEncodingASCII, kEncodingUnknown and tags
+** without one.  The runtime's Japanese pseudo code pages sort as
+** Shift_JIS, after CollationBytes has brought the text there. */
+uint32_t CollationCodePage(uint32_t tag) {
+  uint32_t cp = (tag == kEncodingASCII || tag == kEncodingUnknown) ? 0 : EncodingCodePage(tag);
+  if (cp == kCodePageEucJP || cp == kCodePageISO2022JP) return kCodePageShiftJIS;
+  return cp != 0 ? cp : platform::GetACP();
+}
+
+/* The bytes to collate: Shift_JIS for the Japanese pseudo code pages. */
+std::string CollationBytes(const uint8_t* bytes, size_t n, uint32_t tag) {
+  uint32_t cp = (tag == kEncodingASCII || tag == kEncodingUnknown) ? 0 : EncodingCodePage(tag);
+  std::string out;
+  if ((cp == kCodePageEucJP || cp == kCodePageISO2022JP) &&
+      ConvertBetweenTags(bytes, n, tag, kEncodingShiftJIS, out)) {
+    return out;
   }
-  return text;
+  return std::string(reinterpret_cast<const char*>(bytes), n);
 }
 
 /* The language comparison of two non-empty strings, with or without case
@@ -144,16 +155,20 @@ int32_t CompareStringBytesFoldedASCII(ORVAstring a, ORVAstring b) {
 
 int32_t CollateText(const uint8_t* a, size_t na, const uint8_t* b, size_t nb, uint32_t tag,
                     bool ignoreCase) {
-  std::u16string wa = Widen(a, na, tag);
-  std::u16string wb = Widen(b, nb, tag);
-  size_t common = std::min(wa.size(), wb.size());
-  for (size_t i = 0; i < common; ++i) {
-    if (wa[i] != wb[i]) {
-      int32_t order = CompareCodePoints(wa[i], wb[i], ignoreCase);
-      if (order != 0) return order;
-    }
+  std::string ta = CollationBytes(a, na, tag);
+  std::string tb = CollationBytes(b, nb, tag);
+  int verdict = 0;
+  if (ta.size() <= INT_MAX && tb.size() <= INT_MAX) {
+    verdict = platform::CompareStringInCodePageA(CollationCodePage(tag), ignoreCase ? platform::NORM_IGNORECASE : 0,
+                                                 ta.data(), static_cast<int>(ta.size()), tb.data(),
+                                                 static_cast<int>(tb.size()));
   }
-  return CompareLengths(wa.size(), wb.size());
+  switch (verdict) {
+    case platform::CSTR_LESS_THAN: return -1;
+    case platform::CSTR_GREATER_THAN: return 1;
+    case platform::CSTR_EQUAL: return CompareLengths(ta.size(), tb.size());
+    default: return CompareRawBytes(ta, tb, ignoreCase); /* the collator failed */
+  }
 }
 
 } // namespace quendal

@@ -36,11 +36,12 @@ int32_t CompareStringBytesFoldedASCII(ORVAstring a, ORVAstring b);
 
 /* Locale collation of two byte strings that share the tag `tag` (neither
 ** UTF-8 nor UTF-16): the ordering behind the language operators and StrComp
-** for every other encoding.  The text is widened to UTF-16 (bytes that the
-** conversion layer cannot widen are read as Latin-1) and compared code
-** unit by code unit, upper-cased first when ignoreCase is set; equal text
-** of different lengths puts the shorter first.  The encodings module
-** replaces the body with the system collation. */
+** for every other encoding.  The system collation (CompareStringA's, in
+** the code page of the tag; the ANSI code page for kEncodingASCII,
+** kEncodingUnknown and tags without one) decides, case ignored when
+** ignoreCase is set; bytes the code page does not define stay distinct.
+** Text it finds equal puts the shorter byte string first.  Should the
+** collator fail, the bytes are compared as CompareRawBytes does. */
 int32_t CollateText(const uint8_t* a, size_t na, const uint8_t* b, size_t nb, uint32_t tag,
                     bool ignoreCase);
 
