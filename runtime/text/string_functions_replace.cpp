@@ -1,0 +1,110 @@
+/*
+** The replace family.
+**
+** One worker serves all four: it collects the byte ranges of the matches
+** (the first only, or all of them left to right without overlap, each
+** search starting where the previous match ended), then allocates the
+** result once and copies the pieces.  The ranges are those the searcher
+** reports, which in case-insensitive UTF-8 text need not be as long as the
+** pattern.
+*/
+#include <cstring>
+#include <vector>
+
+#include "runtime/text/string_functions.h"
+#include "runtime/text/encoding_tags.h"
+#include "runtime/text/string_functions_internal.h"
+#include "runtime/text/text_encoding.h"
+
+namespace quendal {
+
+namespace {
+
+ORVAstring Shared(ORVAstring s) {
+  StringRetain(s);
+  return s;
+}
+
+struct PreparedReplacement {
+  StringRef text;
+  uint32_t resultTag;
+};
+
+/* The bytes to insert into s and the tag of the result.  The result keeps
+** s's tag, and a replacement in another encoding is converted to it
+** (convert) or used as it is; but ASCII-tagged text, whose bytes are valid
+** in every 8-bit encoding and in UTF-8, takes the replacement's encoding
+** when the two combine without conversion. */
+PreparedReplacement PrepareReplacement(ORVAstring s, ORVAstring replacement, bool convert) {
+  const uint32_t textTag = s->encoding;
+  if (!replacement) return {StringRef(), textTag};
+  const uint32_t tag = replacement->encoding;
+  if (tag == textTag || textTag == kEncodingUnknown || tag == kEncodingUnknown) {
+    return {StringRef::Borrow(replacement), textTag};
+  }
+  const uint32_t combined = CombineEncodingTags(textTag, tag, false);
+  if (combined == textTag || (textTag == kEncodingASCII && combined != kEncodingUnknown)) {
+    return {StringRef::Borrow(replacement), combined};
+  }
+  if (!convert) return {StringRef::Borrow(replacement), textTag};
+  return {StringRef(StringConvertedOrKept(replacement, textTag)), textTag};
+}
+
+ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement, SearchMode mode, bool all) {
+  if (!s || !find) return Shared(s);
+  const bool ignoreCase = mode == SearchMode::IgnoreCase;
+  PreparedPattern pattern = ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding};
+  PreparedReplacement insert = PrepareReplacement(s, replacement, ignoreCase);
+  std::string_view text = StringView(s);
+  std::string_view with = StringView(insert.text.get());
+
+  TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, mode);
+  std::vector<TextMatch> matches;
+  int64_t total = static_cast<int64_t>(text.size());
+  for (int32_t from = 0;;) {
+    TextMatch m = searcher.Next(from);
+    if (!m.found()) break;
+    matches.push_back(m);
+    total += static_cast<int64_t>(with.size()) - (m.end - m.begin);
+    from = m.end;
+    if (!all) break;
+  }
+  if (matches.empty()) return Shared(s);
+
+  ORVAstring out = AllocateText(total);
+  if (!out) return nullptr; /* nothing left, or too long (reported) */
+  char* p = StringBytes(out);
+  int32_t copied = 0; /* bytes of s consumed so far */
+  for (const TextMatch& m : matches) {
+    std::memcpy(p, text.data() + copied, static_cast<size_t>(m.begin - copied));
+    p += m.begin - copied;
+    if (!with.empty()) std::memcpy(p, with.data(), with.size());
+    p += with.size();
+    copied = m.end;
+  }
+  std::memcpy(p, text.data() + copied, text.size() - static_cast<size_t>(copied));
+  out->encoding = insert.resultTag;
+  return out;
+}
+
+} // namespace
+
+} // namespace quendal
+
+using namespace quendal;
+
+extern "C" ORVAstring StringReplace(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, false);
+}
+
+extern "C" ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, true);
+}
+
+extern "C" ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  return ReplaceMatches(s, find, replacement, SearchMode::Exact, false);
+}
+
+extern "C" ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  return ReplaceMatches(s, find, replacement, SearchMode::Exact, true);
+}
