@@ -1,11 +1,14 @@
 /*
 ** String comparison: the language operators, StrComp, the table orders and
-** the collation stand-in.
+** the locale collation.
 */
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "runtime/platform/nls.h"
 #include "runtime/text/string_compare.h"
 #include "runtime/text/string_core.h"
 
@@ -20,6 +23,28 @@ StringRef Wide(std::u16string_view text) {
 }
 
 int32_t Compare(const StringRef& a, const StringRef& b) { return RuntimeStringCompare(a.get(), b.get()); }
+
+/* Sets LC_ALL, which outranks LC_CTYPE and LANG in choosing the ANSI code
+** page, while alive; restores the previous value (or its absence). */
+class ScopedLcAll {
+ public:
+  explicit ScopedLcAll(const char* value) {
+    if (const char* old = std::getenv("LC_ALL")) saved_ = old;
+    setenv("LC_ALL", value, 1);
+  }
+  ~ScopedLcAll() {
+    if (saved_) {
+      setenv("LC_ALL", saved_->c_str(), 1);
+    } else {
+      unsetenv("LC_ALL");
+    }
+  }
+  ScopedLcAll(const ScopedLcAll&) = delete;
+  ScopedLcAll& operator=(const ScopedLcAll&) = delete;
+
+ private:
+  std::optional<std::string> saved_;
+};
 
 } // namespace
 
@@ -58,7 +83,7 @@ TEST(StringCompare, AccentedLettersFoldCase) {
   EXPECT_EQ(Compare(greek, greekUpper), 0);
   StringRef e = Make("e", kEncodingUTF8);
   EXPECT_EQ(Compare(e, lower), -1) << "U+00E9 sorts after e by code point";
-  /* Latin-1 bytes of an encoding without converter still fold through the stand-in. */
+  /* 1252 text folds case through the collation. */
   StringRef latinLower = Make("\xE9", 0x500);
   StringRef latinUpper = Make("\xC9", 0x500);
   EXPECT_EQ(Compare(latinLower, latinUpper), 0);
@@ -99,7 +124,9 @@ TEST(StringStrCompare, Modes) {
 
   StringRef asciiUpper = Make("ABC", kEncodingASCII);
   StringRef asciiLower = Make("abc", kEncodingASCII);
-  EXPECT_EQ(StringStrCompare(asciiUpper.get(), asciiLower.get(), 1), -1) << "collation, case kept";
+  /* Unlike the code point order above, the collation puts lower case first. */
+  EXPECT_EQ(StringStrCompare(asciiUpper.get(), asciiLower.get(), 1), 1) << "collation, case kept";
+  EXPECT_EQ(StringStrCompare(asciiLower.get(), asciiUpper.get(), 1), -1);
 
   /* Mode 0 ignores tags: a UTF-16 "A" is the bytes 41 00. */
   StringRef wideA = Wide(u"A");
@@ -137,9 +164,27 @@ TEST(StringCollation, LengthBreaksTiesAndCaseIsOptional) {
   const uint8_t b[] = {'A', 'B', 'C'};
   EXPECT_EQ(CollateText(a, 2, b, 2, kEncodingASCII, true), 0);
   EXPECT_EQ(CollateText(a, 2, b, 3, kEncodingASCII, true), -1);
-  EXPECT_EQ(CollateText(a, 2, b, 2, kEncodingASCII, false), 1);
-  const uint8_t high[] = {0xE9};
-  const uint8_t highUpper[] = {0xC9};
-  EXPECT_EQ(CollateText(high, 1, highUpper, 1, kEncodingASCII, true), 0)
-      << "ASCII-tagged high bytes read as Latin-1";
+  EXPECT_EQ(CollateText(a, 2, b, 2, kEncodingASCII, false), -1) << "case kept: lower case first";
+  EXPECT_EQ(CollateText(b, 2, a, 2, kEncodingASCII, false), 1);
+}
+
+TEST(StringCollation, ASCIITaggedHighBytesReadInTheANSICodePage) {
+  const uint8_t latin[] = {0xE9};            /* é in 1252, a stray byte in UTF-8 */
+  const uint8_t latinUpper[] = {0xC9};       /* É in 1252 */
+  const uint8_t utf8[] = {0xC3, 0xA9};       /* é in UTF-8, "Ã©" in 1252 */
+  const uint8_t utf8Upper[] = {0xC3, 0x89};  /* É in UTF-8, "Ã‰" in 1252 */
+  {
+    ScopedLcAll locale("C");
+    ASSERT_EQ(platform::GetACP(), 1252u);
+    EXPECT_EQ(CollateText(latin, 1, latinUpper, 1, kEncodingASCII, true), 0);
+    EXPECT_NE(CollateText(utf8, 2, utf8Upper, 2, kEncodingASCII, true), 0)
+        << "© and ‰ are not one letter in two cases";
+  }
+  {
+    ScopedLcAll locale("C.UTF-8");
+    ASSERT_EQ(platform::GetACP(), 65001u);
+    EXPECT_EQ(CollateText(utf8, 2, utf8Upper, 2, kEncodingASCII, true), 0);
+    EXPECT_NE(CollateText(latin, 1, latinUpper, 1, kEncodingASCII, true), 0)
+        << "bytes UTF-8 does not define stay distinct";
+  }
 }

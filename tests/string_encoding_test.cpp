@@ -9,12 +9,17 @@
 
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
+#include "runtime/text/text_encoding_codepages.h"
 #include "runtime/text/unicode_case.h"
 #include "runtime/text/utf8.h"
 
 using namespace quendal;
 
 namespace {
+
+/* MacSymbol: a tag of the catalogue that no code page serves, so every
+** conversion to or from it fails. */
+constexpr uint32_t kTagWithoutCodePage = 0x21;
 
 StringRef Make(std::string_view bytes, uint32_t tag) { return StringRef(StringCreate(bytes, tag)); }
 
@@ -105,12 +110,15 @@ TEST(CommonEncoding, ConvertsToUTF16OrUTF8) {
 }
 
 TEST(CommonEncoding, AFailedConversionLeavesBothOperands) {
+  ASSERT_EQ(EncodingCodePage(kTagWithoutCodePage), 0u);
   StringRef wide(StringCreateUTF16(u"x", 1));
-  StringRef latin = Make("\xE9", 0x500); /* no converter for 0x500 in this layer */
+  StringRef symbol = Make("\xE9", kTagWithoutCodePage);
   ORVAstring wideBefore = wide.get();
-  EXPECT_EQ(StringCommonEncoding(wide, latin), kEncodingUnknown);
+  ORVAstring symbolBefore = symbol.get();
+  EXPECT_EQ(StringCommonEncoding(wide, symbol), kEncodingUnknown);
   EXPECT_EQ(wide.get(), wideBefore);
-  EXPECT_EQ(latin.encoding(), 0x500u);
+  EXPECT_EQ(symbol.get(), symbolBefore);
+  EXPECT_EQ(symbol.encoding(), kTagWithoutCodePage);
 }
 
 TEST(StringConversion, ShortCutsShareTheSource) {
@@ -126,14 +134,16 @@ TEST(StringConversion, ShortCutsShareTheSource) {
 }
 
 TEST(StringConversion, RetagOrConvert) {
+  /* A tag without a code page: a real conversion would fail. */
   StringRef utf8 = Make("abc", kEncodingUTF8);
-  StringRef retagged(StringConvertToTag(utf8.get(), 0x500));
+  StringRef retagged(StringConvertToTag(utf8.get(), kTagWithoutCodePage));
   EXPECT_EQ(Bytes(retagged), "abc") << "pure ASCII bytes are copied";
-  EXPECT_EQ(retagged.encoding(), 0x500u);
+  EXPECT_EQ(retagged.encoding(), kTagWithoutCodePage);
 
   StringRef asciiHigh = Make("\xE9", kEncodingASCII);
   StringRef asciiRetagged(StringConvertToTag(asciiHigh.get(), kEncodingUTF8));
-  EXPECT_EQ(Bytes(asciiRetagged), "\xE9") << "ASCII-tagged bytes are copied unchanged";
+  EXPECT_EQ(Bytes(asciiRetagged), "\xE9")
+      << "ASCII-tagged bytes are copied unchanged (converted, 0xE9 would be U+FFFD)";
   EXPECT_EQ(asciiRetagged.encoding(), kEncodingUTF8);
 
   StringRef a = Make("A", kEncodingASCII);
@@ -147,8 +157,14 @@ TEST(StringConversion, RetagOrConvert) {
   EXPECT_EQ(Bytes(asAscii), "AB");
 
   StringRef accented = Make("\xC3\xA9", kEncodingUTF8);
-  EXPECT_EQ(StringConvertToTag(accented.get(), kEncodingASCII), nullptr) << "no ASCII for é";
-  EXPECT_EQ(StringConvertToTag(accented.get(), 0x500), nullptr) << "unknown code page fails";
+  StringRef accentedAscii(StringConvertToTag(accented.get(), kEncodingASCII));
+  EXPECT_EQ(Bytes(accentedAscii), "?") << "é has no ASCII form";
+  EXPECT_EQ(accentedAscii.encoding(), kEncodingASCII);
+  StringRef accentedLatin(StringConvertToTag(accented.get(), 0x500));
+  EXPECT_EQ(Bytes(accentedLatin), "\xE9") << "a high byte really converts";
+  EXPECT_EQ(accentedLatin.encoding(), 0x500u);
+  StringRef failed(StringConvertToTag(accented.get(), kTagWithoutCodePage));
+  EXPECT_TRUE(failed.empty()) << "a failed conversion gives the empty string";
 }
 
 TEST(StringConversion, CacheReturnsTheSameResult) {
@@ -157,7 +173,8 @@ TEST(StringConversion, CacheReturnsTheSameResult) {
   StringRef second(StringConvertToTag(s.get(), kEncodingUTF16));
   EXPECT_EQ(first.get(), second.get());
   StringRef other(StringConvertToTag(s.get(), kEncodingASCII));
-  EXPECT_TRUE(other.empty()) << "another target is a new request";
+  EXPECT_EQ(Bytes(other), "h?") << "another target is a new request";
+  EXPECT_EQ(other.encoding(), kEncodingASCII);
 }
 
 TEST(StringConversion, CacheIsNotFooledByAReusedAddress) {
@@ -200,18 +217,20 @@ TEST(ConvertTextBytes, ASCIIAndUnknownPairs) {
   EXPECT_EQ(Convert("ab", kEncodingASCII, kEncodingUTF16), Utf16Bytes(u"ab"));
   EXPECT_EQ(Convert("ab", kEncodingASCII, kEncodingUTF8), "ab");
   EXPECT_EQ(Convert("ab", kEncodingUTF8, kEncodingASCII), "ab");
+  EXPECT_EQ(Convert("a\x80", kEncodingASCII, kEncodingUTF8), "a\xEF\xBF\xBD")
+      << "0x80 is not ASCII: it becomes U+FFFD";
+  EXPECT_EQ(Convert("\xC3\xA9", kEncodingUTF8, kEncodingASCII), "?") << "é has no ASCII form";
+  EXPECT_EQ(Convert(Utf16Bytes(u"\u00e9"), kEncodingUTF16, kEncodingASCII), "?");
+  EXPECT_EQ(Convert("\xE9\x80", 0x500, kEncodingUTF8), "\xC3\xA9\xE2\x82\xAC") << "1252: é €";
+  EXPECT_EQ(Convert("a\xE2\x82\xAC", kEncodingUTF8, 0x500), "a\x80");
+
   bool ok = true;
-  Convert("a\x80", kEncodingASCII, kEncodingUTF8, &ok);
-  EXPECT_FALSE(ok) << "0x80 is not ASCII";
-  Convert("\xC3\xA9", kEncodingUTF8, kEncodingASCII, &ok);
+  Convert("\xE9", kTagWithoutCodePage, kEncodingUTF8, &ok);
+  EXPECT_FALSE(ok) << "a tag without a code page converts to nothing";
+  Convert("a", kEncodingUTF8, kTagWithoutCodePage, &ok);
   EXPECT_FALSE(ok);
-  Convert(Utf16Bytes(u"\u00e9"), kEncodingUTF16, kEncodingASCII, &ok);
-  EXPECT_FALSE(ok);
-  Convert("\xE9", 0x500, kEncodingUTF8, &ok);
-  EXPECT_FALSE(ok) << "code pages are not known here";
-  Convert("a", kEncodingUTF8, 0x500, &ok);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(Convert("\xE9", 0x500, 0x500, &ok), "\xE9");
+  EXPECT_EQ(Convert("\xE9", kTagWithoutCodePage, kTagWithoutCodePage, &ok), "\xE9")
+      << "equal tags copy, code page or not";
   EXPECT_TRUE(ok);
 }
 

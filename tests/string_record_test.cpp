@@ -12,6 +12,7 @@
 #include "runtime/image/failure_report.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
+#include "runtime/text/text_encoding_codepages.h"
 #include "runtime/text/wide_copies.h"
 
 using namespace quendal;
@@ -222,6 +223,10 @@ TEST(StringConcat, TagRules) {
   EXPECT_EQ(withAscii.encoding(), 0x500u) << "ASCII joins any 8-bit encoding unchanged";
   EXPECT_EQ(Bytes(withAscii), "\xE9" "ab");
 
+  StringRef latinUtf8(RuntimeAddString(latin.get(), utf8.get()));
+  EXPECT_EQ(latinUtf8.encoding(), kEncodingUTF8) << "a code page meets UTF-8 in UTF-8";
+  EXPECT_EQ(Bytes(latinUtf8), "\xC3\xA9\xC3\xA9");
+
   StringRef wide(StringCreateUTF16(u"x", 1));
   StringRef wideJoined(RuntimeAddString(wide.get(), ascii.get()));
   EXPECT_EQ(wideJoined.encoding(), kEncodingUTF16);
@@ -238,10 +243,12 @@ TEST(StringConcat, TagRules) {
 }
 
 TEST(StringConcat, FailedConversionJoinsTheOriginalBytes) {
-  /* A code page this layer cannot convert meets UTF-8: no common encoding. */
-  StringRef latin = Make("\xE9", 0x500);
+  /* MacSymbol, a tag without a code page, meets UTF-8: no common encoding. */
+  constexpr uint32_t kMacSymbol = 0x21;
+  ASSERT_EQ(EncodingCodePage(kMacSymbol), 0u);
+  StringRef symbol = Make("\xE9", kMacSymbol);
   StringRef utf8 = Make("\xC3\xA9", kEncodingUTF8);
-  StringRef joined(RuntimeAddString(utf8.get(), latin.get()));
+  StringRef joined(RuntimeAddString(utf8.get(), symbol.get()));
   EXPECT_EQ(joined.encoding(), kEncodingUnknown);
   EXPECT_EQ(Bytes(joined), "\xC3\xA9\xE9");
 }
