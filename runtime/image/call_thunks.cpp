@@ -15,6 +15,8 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "runtime/image/failure_report.h"
 #include "runtime/platform/memory.h"
@@ -28,6 +30,9 @@ constexpr size_t kBlockSize = 64 * 1024;
 uint8_t* gBlock = nullptr;
 size_t gUsed = kBlockSize;
 std::map<void*, void*> gThunks;
+/* Descriptions the unbound-import thunks point at; they live as long as
+** the thunks, for the process. */
+std::vector<std::unique_ptr<char[]>> gDescriptions;
 
 uint8_t* Carve(size_t n) {
   if (gUsed + n > kBlockSize) {
@@ -63,8 +68,8 @@ void* ThunkFor(void* target) {
 void* UnboundImportThunk(const std::string& description) {
   uint8_t* p = Carve(32);
   if (!p) return nullptr;
-  /* The description lives as long as the thunk: for the process. */
-  char* text = new char[description.size() + 1];
+  gDescriptions.push_back(std::make_unique<char[]>(description.size() + 1));
+  char* text = gDescriptions.back().get();
   std::memcpy(text, description.c_str(), description.size() + 1);
   p[0] = 0x48;
   p[1] = 0xBF;

@@ -6,7 +6,9 @@ static int32_t Run(ObjectHeader* app, ArrayObject* args) {
   char text[256];
   int32_t last = RuntimeUBound(args);
   decimal(last + 1, text);
-  RuntimeConsolePrint(StringFromCString(text));
+  ORVAstring count = StringFromCString(text);
+  RuntimeConsolePrint(count);
+  RuntimeUnlockString(count);
   for (int32_t i = 0; i <= last; i++) {
     ORVAstring arg = RuntimeDirectReadStringArray(args, i);
     char line[260];
