@@ -14,14 +14,12 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/simple_vector.h"
 #include "runtime/text/string_core.h"
+#include "tests/array_test_support.h"
 #include "tests/test_support.h"
 
 namespace {
 
-template <typename F>
-F Slot(ArrayObject* a, ArraySlot slot) {
-  return reinterpret_cast<F>(a->ops->slots[slot]);
-}
+using quendal::test::Slot;
 
 /* Runs fn with the n-th buffer allocation failing.  True when fn raised
 ** OutOfMemoryException; false when it completed; any other raise fails

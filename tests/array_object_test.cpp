@@ -12,27 +12,14 @@
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/string_core.h"
+#include "tests/array_test_support.h"
 #include "tests/test_support.h"
 
 namespace {
 
 using quendal::StringRef;
-
-template <typename F>
-F Slot(ArrayObject* a, ArraySlot slot) {
-  return reinterpret_cast<F>(a->ops->slots[slot]);
-}
-
-template <typename Fn>
-::testing::AssertionResult Raises(const ObjectDefinition& definition, Fn fn) {
-  try {
-    fn();
-  } catch (const quendal::RaisedException& raised) {
-    if (RuntimeObjectIsa(raised.object(), LookupObjectDefinition(&definition))) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "raised " << quendal::StringView(raised.object()->classPtr->className);
-  }
-  return ::testing::AssertionFailure() << "nothing raised";
-}
+using quendal::test::Raises;
+using quendal::test::Slot;
 
 void Release(void* array) { RuntimeUnlockObject(static_cast<ObjectHeader*>(array)); }
 

@@ -14,41 +14,15 @@
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/string_core.h"
+#include "tests/array_test_support.h"
 #include "tests/test_support.h"
 
 namespace {
 
 using quendal::StringRef;
-
-template <typename F>
-F Slot(ArrayObject* a, ArraySlot slot) {
-  return reinterpret_cast<F>(a->ops->slots[slot]);
-}
-
-/* Owns one reference to an array. */
-class ArrayRef {
- public:
-  explicit ArrayRef(ArrayObject* a) : a_(a) {}
-  ~ArrayRef() { RuntimeUnlockObject(&a_->header); }
-  ArrayRef(const ArrayRef&) = delete;
-  ArrayRef& operator=(const ArrayRef&) = delete;
-  ArrayObject* operator->() const { return a_; }
-  ArrayObject* get() const { return a_; }
-
- private:
-  ArrayObject* a_;
-};
-
-template <typename Fn>
-::testing::AssertionResult Raises(const ObjectDefinition& definition, Fn fn) {
-  try {
-    fn();
-  } catch (const quendal::RaisedException& raised) {
-    if (RuntimeObjectIsa(raised.object(), LookupObjectDefinition(&definition))) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "raised " << quendal::StringView(raised.object()->classPtr->className);
-  }
-  return ::testing::AssertionFailure() << "nothing raised";
-}
+using quendal::test::ArrayRef;
+using quendal::test::Raises;
+using quendal::test::Slot;
 
 const ObjectDefinition& kOutOfBounds = quendal::kOutOfBoundsExceptionDefinition;
 

@@ -17,36 +17,13 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/random.h"
 #include "runtime/text/string_core.h"
+#include "tests/array_test_support.h"
 
 namespace {
 
-template <typename F>
-F Slot(ArrayObject* a, ArraySlot slot) {
-  return reinterpret_cast<F>(a->ops->slots[slot]);
-}
-
-class ArrayRef {
- public:
-  explicit ArrayRef(ArrayObject* a) : a_(a) {}
-  ~ArrayRef() { RuntimeUnlockObject(&a_->header); }
-  ArrayRef(const ArrayRef&) = delete;
-  ArrayRef& operator=(const ArrayRef&) = delete;
-  ArrayObject* get() const { return a_; }
-  ArrayObject* operator->() const { return a_; }
-
- private:
-  ArrayObject* a_;
-};
-
-template <typename Fn>
-bool RaisesOutOfBounds(Fn fn) {
-  try {
-    fn();
-  } catch (const quendal::RaisedException& raised) {
-    return RuntimeObjectIsa(raised.object(), LookupObjectDefinition(&quendal::kOutOfBoundsExceptionDefinition));
-  }
-  return false;
-}
+using quendal::test::ArrayRef;
+using quendal::test::Raises;
+using quendal::test::Slot;
 
 void Sort(ArrayObject* a) { Slot<void (*)(ArrayObject*)>(a, kArraySort)(a); }
 
@@ -198,8 +175,9 @@ TEST(ArraySortWith, MismatchedCompanionLeavesEverythingUnchanged) {
   ArrayRef grid(CreateArray(2, kArrayInt32, 2, 0));
   auto sortWith = Slot<SortWithFn>(a.get(), kArraySortWith);
 
-  EXPECT_TRUE(RaisesOutOfBounds([&] { sortWith(a.get(), good.get(), longer.get(), nullptr); }));
-  EXPECT_TRUE(RaisesOutOfBounds([&] { sortWith(a.get(), grid.get(), nullptr); }));
+  const ObjectDefinition& outOfBounds = quendal::kOutOfBoundsExceptionDefinition;
+  EXPECT_TRUE(Raises(outOfBounds, [&] { sortWith(a.get(), good.get(), longer.get(), nullptr); }));
+  EXPECT_TRUE(Raises(outOfBounds, [&] { sortWith(a.get(), grid.get(), nullptr); }));
   EXPECT_EQ(Contents<int32_t>(a.get()), keys);
   EXPECT_EQ(Contents<int32_t>(good.get()), (std::vector<int32_t>{30, 10, 20}));
   EXPECT_EQ(Contents<int32_t>(longer.get()), (std::vector<int32_t>{1, 2, 3, 4}));

@@ -12,12 +12,6 @@
 namespace quendal::test {
 namespace {
 
-RunResult RunEncodingImage(const std::string& locale) {
-  TempDir dir;
-  CopyDevelopmentFiles("encoding_services", dir.path());
-  return RunProgram({"/usr/bin/env", "LC_ALL=" + locale, BinPath("quendal")}, dir.path());
-}
-
 const std::string kServiceLines =
     "to utf8: C3 A9\r\n"
     "to latin1: E9\r\n"
@@ -32,14 +26,14 @@ const std::string kServiceLines =
     "unknown is nil: 1\r\n";
 
 TEST(EncodingRun, ServicesThroughTheLinkTableUnderAUtf8System) {
-  RunResult r = RunEncodingImage("C.UTF-8");
+  RunResult r = RunImage("encoding_services", {}, "C.UTF-8");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, kServiceLines + "caf\xC3\xA9\r\n");
   EXPECT_EQ(r.err, "");
 }
 
 TEST(EncodingRun, ConsoleTextIsConvertedToALatinSystemEncoding) {
-  RunResult r = RunEncodingImage("C");
+  RunResult r = RunImage("encoding_services", {}, "C");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, kServiceLines + "caf\xE9\r\n");
   EXPECT_EQ(r.err, "");

@@ -21,6 +21,7 @@
 #include "runtime/objects/thread_stack.h"
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
+#include "tests/object_test_support.h"
 
 /* What the routines did; offsets are used by the assembly. */
 struct Marks {
@@ -226,7 +227,8 @@ fake_entry_raises:
 namespace quendal {
 namespace {
 
-std::string ClassName(ObjectHeader* o) { return o ? std::string(StringView(o->classPtr->className)) : "nil"; }
+using test::ClassName;
+using test::RaisedClass;
 
 class ImageDispatch : public ::testing::Test {
  protected:
@@ -242,12 +244,7 @@ class ImageDispatch : public ::testing::Test {
   /* The class of what reached the boundary, "" when nothing did. */
   template <typename... A>
   std::string RaisedAtBoundary(void (*routine)(A...), A... args) {
-    try {
-      CallRoutine(routine, args...);
-    } catch (const RaisedException& raised) {
-      return ClassName(raised.object());
-    }
-    return "";
+    return RaisedClass([&] { CallRoutine(routine, args...); });
   }
   int32_t live_ = 0;
 };

@@ -11,12 +11,6 @@
 namespace quendal::test {
 namespace {
 
-RunResult RunImage(const std::string& image) {
-  TempDir dir;
-  CopyDevelopmentFiles(image, dir.path());
-  return RunProgram({BinPath("quendal")}, dir.path());
-}
-
 TEST(ExceptionRun, AMethodsOwnHandlerCatchesAServiceRaise) {
   RunResult r = RunImage("exc_own_handler");
   EXPECT_EQ(r.out, "before the raise\r\nhandler\r\nNilObjectException\r\nend of main\r\n");

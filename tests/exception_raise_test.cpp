@@ -13,15 +13,15 @@
 #include "runtime/objects/thread_stack.h"
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
+#include "tests/object_test_support.h"
 #include "tests/test_support.h"
 
 namespace quendal {
 namespace {
 
+using test::ClassName;
 using test::FailureCapture;
-
-std::string ClassName(ObjectHeader* o) { return o ? std::string(StringView(o->classPtr->className)) : "nil"; }
-std::string Text(ORVAstring s) { return std::string(StringView(s)); }
+using test::Text;
 
 /* Runs f; the raised exception with one reference for the caller, or null. */
 template <typename F>

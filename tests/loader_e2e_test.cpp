@@ -15,20 +15,15 @@ namespace {
 const std::string kHelloLine = "Hello from a Quendal app image\r\n";
 
 TEST(LoaderRun, RunsAnImageFromDevelopmentFiles) {
-  TempDir dir;
-  CopyDevelopmentFiles("hello", dir.path());
-  RunResult r = RunProgram({BinPath("quendal")}, dir.path());
+  RunResult r = RunImage("hello");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, kHelloLine);
   EXPECT_EQ(r.err, "");
 }
 
 TEST(LoaderRun, PrintsExactBytesAndNothingForTheEmptyString) {
-  TempDir dir;
-  CopyDevelopmentFiles("print_lines", dir.path());
-  /* Console output is converted to the system encoding: pin a UTF-8 locale
-  ** so the UTF-8 text goes out as it is. */
-  RunResult r = RunProgram({"/usr/bin/env", "LC_ALL=C.UTF-8", BinPath("quendal")}, dir.path());
+  /* Under the UTF-8 locale RunImage pins, the UTF-8 text goes out as it is. */
+  RunResult r = RunImage("print_lines");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "rslt=0\r\ncaf\xc3\xa9 au lait\r\n");
   EXPECT_EQ(r.err, "to stderr");

@@ -11,14 +11,14 @@
 #include "runtime/objects/object_definition.h"
 #include "runtime/objects/object_kinds.h"
 #include "runtime/text/string_core.h"
+#include "tests/object_test_support.h"
 #include "tests/test_support.h"
 
 namespace quendal {
 namespace {
 
 using test::FailureCapture;
-
-std::string Text(ORVAstring s) { return std::string(StringView(s)); }
+using test::Text;
 
 extern "C" void TestDefInit(ObjectHeader*) {}
 extern "C" void TestDefFinal(ObjectHeader*) {}

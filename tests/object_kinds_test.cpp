@@ -9,25 +9,16 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
 #include "runtime/text/string_core.h"
+#include "tests/object_test_support.h"
 #include "tests/test_support.h"
 
 namespace quendal {
 namespace {
 
+using test::ClassName;
 using test::FailureCapture;
-
-std::string ClassName(ObjectHeader* o) { return o ? std::string(StringView(o->classPtr->className)) : "nil"; }
-std::string Text(ORVAstring s) { return std::string(StringView(s)); }
-
-template <typename F>
-std::string RaisedClass(F f) {
-  try {
-    f();
-  } catch (const RaisedException& raised) {
-    return ClassName(raised.object());
-  }
-  return "";
-}
+using test::RaisedClass;
+using test::Text;
 
 /* A plain object with room for every field kind. */
 struct Fields {

@@ -19,13 +19,6 @@ const std::string kNilReport =
     "Exception Error Number: 0\n"
     "An exception of class NilObjectException was not handled.  The application must shut down.";
 
-RunResult RunImage(const std::string& image, std::vector<std::string> args = {}) {
-  TempDir dir;
-  CopyDevelopmentFiles(image, dir.path());
-  args.insert(args.begin(), BinPath("quendal"));
-  return RunProgram(args, dir.path());
-}
-
 TEST(StartupRun, RunResultIsTheExitCodeAndASecondRuntimeRunDoesNothing) {
   RunResult r = RunImage("startup_run_result");
   EXPECT_EQ(r.exitCode, 3);
@@ -75,7 +68,10 @@ TEST(StartupUnhandled, EndAndThreadEndExceptionsEndQuietly) {
 
 TEST(NativeExample, PrintsItsArgumentsAndExitsWithTheGivenCode) {
   TempDir dir;
-  RunResult r = RunProgram({BinPath("quendal-native-example"), "7", "a", "b c", "caf\xc3\xa9"}, dir.path());
+  /* Console output goes out in the system encoding: pin a UTF-8 locale. */
+  RunResult r = RunProgram(
+      {"/usr/bin/env", "LC_ALL=C.UTF-8", BinPath("quendal-native-example"), "7", "a", "b c", "caf\xc3\xa9"},
+      dir.path());
   EXPECT_EQ(r.exitCode, 7);
   EXPECT_EQ(r.out, "7\r\na\r\nb c\r\ncaf\xc3\xa9\r\n");
   EXPECT_EQ(r.err, "");

@@ -9,20 +9,12 @@
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/text_encoding_codepages.h"
+#include "tests/string_test_support.h"
 
 using namespace quendal;
+using namespace quendal::test;
 
 namespace {
-
-StringRef Make(std::string_view bytes, uint32_t tag = kEncodingUTF8) { return StringRef(StringCreate(bytes, tag)); }
-
-StringRef Wide(std::u16string_view text) {
-  return StringRef(StringCreateUTF16(text.data(), static_cast<int32_t>(text.size())));
-}
-
-std::string WideBytes(std::u16string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
 
 /* The function's result on text of tag, which must keep the tag. */
 std::string Apply(ORVAstring (*fn)(ORVAstring), std::string_view text, uint32_t tag = kEncodingUTF8) {

@@ -12,10 +12,7 @@ namespace quendal::test {
 namespace {
 
 TEST(StringFunctionsRun, AnImageCallsSearchReplaceFieldsAndSplit) {
-  TempDir dir;
-  CopyDevelopmentFiles("strfn_services", dir.path());
-  /* Console output is converted to the system encoding: pin a UTF-8 locale. */
-  RunResult r = RunProgram({"/usr/bin/env", "LC_ALL=C.UTF-8", BinPath("quendal")}, dir.path());
+  RunResult r = RunImage("strfn_services");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,

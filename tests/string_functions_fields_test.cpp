@@ -13,25 +13,12 @@
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/text/text_encoding_codepages.h"
+#include "tests/string_test_support.h"
 
 using namespace quendal;
+using namespace quendal::test;
 
 namespace {
-
-StringRef Make(std::string_view bytes, uint32_t tag = kEncodingUTF8) { return StringRef(StringCreate(bytes, tag)); }
-
-StringRef Wide(std::u16string_view text) {
-  return StringRef(StringCreateUTF16(text.data(), static_cast<int32_t>(text.size())));
-}
-
-std::string WideBytes(std::u16string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
-
-std::string Take(ORVAstring owned) {
-  StringRef r(owned);
-  return std::string(StringView(r.get()));
-}
 
 int32_t Count(std::string_view s, std::string_view separator) {
   return StringCountFields(Make(s).get(), Make(separator).get());

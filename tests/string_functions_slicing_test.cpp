@@ -11,22 +11,12 @@
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/text_encoding_codepages.h"
+#include "tests/string_test_support.h"
 
 using namespace quendal;
+using namespace quendal::test;
 
 namespace {
-
-StringRef Make(std::string_view bytes, uint32_t tag = kEncodingUTF8) { return StringRef(StringCreate(bytes, tag)); }
-
-StringRef Wide(std::u16string_view text) {
-  return StringRef(StringCreateUTF16(text.data(), static_cast<int32_t>(text.size())));
-}
-
-/* The bytes of an owned result, which is released. */
-std::string Take(ORVAstring owned) {
-  StringRef r(owned);
-  return std::string(StringView(r.get()));
-}
 
 const std::string kUnicode = "\xC3\x9Cn\xC3\xAF" "code"; /* Ünïcode */
 constexpr uint32_t kShiftJIS = kEncodingShiftJIS;

@@ -75,6 +75,14 @@ void CopyDevelopmentFiles(const std::string& image, const std::string& folder) {
   }
 }
 
+RunResult RunImage(const std::string& image, const std::vector<std::string>& args, const std::string& locale) {
+  TempDir dir;
+  CopyDevelopmentFiles(image, dir.path());
+  std::vector<std::string> argv = {"/usr/bin/env", "LC_ALL=" + locale, BinPath("quendal")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, dir.path());
+}
+
 RunResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd,
                      const std::string& stdinText) {
   std::signal(SIGPIPE, SIG_IGN);  /* a child that exits early must not kill the test */

@@ -63,6 +63,13 @@ std::string TestImageDir(const std::string& name);
 /* Copies the six development files of a test image into folder. */
 void CopyDevelopmentFiles(const std::string& image, const std::string& folder);
 
+/* Runs build/bin/quendal, with args after the program name, on the
+** development files of a test image copied into a fresh folder.  Console
+** output is converted to the system encoding, so LC_ALL is pinned to
+** locale: the bytes a test expects do not depend on where it runs. */
+RunResult RunImage(const std::string& image, const std::vector<std::string>& args = {},
+                   const std::string& locale = "C.UTF-8");
+
 } // namespace quendal::test
 
 #endif

@@ -88,38 +88,35 @@ struct ScalarKind {
   static bool Equal(S a, S b) { return a == b; }
 };
 
-struct StringKind {
+/* Elements that are one counted pointer each: the slot holds the pointer
+** itself, and the array owns one reference per non-null element. */
+template <typename P>
+struct CountedPointerKind {
   using Array = ArrayObject;
-  using Stored = ORVAstring;
-  using Value = ORVAstring;
+  using Stored = P;
+  using Value = P;
   static constexpr bool kReference = true;
-  static constexpr bool kOrdered = true;
   static constexpr bool kComparable = true;
   static int32_t Size(const Array*) { return sizeof(Stored); }
   static Value Load(const Array*, const void* slot) { return *static_cast<const Stored*>(slot); }
   static void Store(const Array*, void* slot, Value v) { *static_cast<Stored*>(slot) = v; }
+  static Stored ToStored(Value v) { return v; }
+};
+
+struct StringKind : CountedPointerKind<ORVAstring> {
+  static constexpr bool kOrdered = true;
   static void Retain(Value v) { RuntimeLockString(v); }
   static void Release(Value v) { RuntimeUnlockString(v); }
   static void ReleaseQuietly(Value v) { RuntimeUnlockString(v); }
-  static Stored ToStored(Value v) { return v; }
   static int Compare(Stored a, Stored b) { return RuntimeStringCompare(a, b); }
   static bool Equal(Stored a, Stored b) { return RuntimeStringCompare(a, b) == 0; }
 };
 
-struct ObjectKind {
-  using Array = ArrayObject;
-  using Stored = ObjectHeader*;
-  using Value = ObjectHeader*;
-  static constexpr bool kReference = true;
+struct ObjectKind : CountedPointerKind<ObjectHeader*> {
   static constexpr bool kOrdered = false;
-  static constexpr bool kComparable = true;
-  static int32_t Size(const Array*) { return sizeof(Stored); }
-  static Value Load(const Array*, const void* slot) { return *static_cast<Stored const*>(slot); }
-  static void Store(const Array*, void* slot, Value v) { *static_cast<Stored*>(slot) = v; }
   static void Retain(Value v) { RuntimeLockObject(v); }
   static void Release(Value v) { RuntimeUnlockObject(v); }
   static void ReleaseQuietly(Value v) { ReleaseObjectQuietly(v); }
-  static Stored ToStored(Value v) { return v; }
   static bool Equal(Stored a, Stored b) { return a == b; }
 };
 
