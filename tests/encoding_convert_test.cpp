@@ -15,7 +15,7 @@
 #include "runtime/text/string_compare.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_encoding_codepages.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/utf8.h"
 
 using namespace quendal;
 

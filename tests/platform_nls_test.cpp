@@ -14,7 +14,7 @@
 
 #include "runtime/platform/errors.h"
 #include "runtime/platform/nls.h"
-#include "runtime/text/unicode_case.h"
+#include "runtime/base/unicode_case.h"
 
 namespace quendal::platform {
 namespace {

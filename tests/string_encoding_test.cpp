@@ -10,8 +10,8 @@
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_encoding_codepages.h"
-#include "runtime/text/unicode_case.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/unicode_case.h"
+#include "runtime/base/utf8.h"
 
 using namespace quendal;
 

@@ -12,7 +12,7 @@
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/text/text_encoding_codepages.h"
-#include "runtime/text/unicode_case.h"
+#include "runtime/base/unicode_case.h"
 #include "tests/string_test_support.h"
 
 using namespace quendal;

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_encoding_codepages.h"

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 
 extern char** environ;
 

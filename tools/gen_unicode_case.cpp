@@ -1,5 +1,5 @@
 /*
-** Generator of runtime/text/unicode_case_table.inc: the simple one-to-one
+** Generator of runtime/base/unicode_case_table.inc: the simple one-to-one
 ** upper/lower case pairs of the Basic Multilingual Plane, taken from ICU's
 ** simple case mappings (u_toupper / u_tolower).
 **
@@ -12,7 +12,7 @@
 ** Regenerate (from the repository root):
 **   g++ -std=c++20 -O1 tools/gen_unicode_case.cpp -o /tmp/gen_unicode_case \
 **       $(pkg-config --cflags --libs icu-uc)
-**   /tmp/gen_unicode_case > runtime/text/unicode_case_table.inc
+**   /tmp/gen_unicode_case > runtime/base/unicode_case_table.inc
 */
 #include <unicode/uchar.h>
 #include <unicode/uversion.h>

@@ -3,7 +3,7 @@
 */
 #include "runtime/image/application.h"
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"

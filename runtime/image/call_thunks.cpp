@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/platform/memory.h"
 
 namespace quendal {

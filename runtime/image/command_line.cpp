@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/main_routine.h"
 #include "runtime/image/startup.h"
 #include "runtime/platform/command_line.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "runtime/image/call_thunks.h"
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/link_table.h"
 #include "runtime/platform/modules.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/text/string_map.h"
 
 namespace quendal {

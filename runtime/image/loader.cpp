@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/exit_cleanup.h"
 #include "runtime/image/image_binding.h"
 #include "runtime/image/resource_table.h"

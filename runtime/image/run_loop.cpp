@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/platform/clock.h"
 
 namespace quendal {

@@ -10,7 +10,7 @@
 #include "runtime/image/command_line.h"
 #include "runtime/image/console_input.h"
 #include "runtime/image/console_output.h"
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/main_routine.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"

@@ -17,7 +17,7 @@
 */
 #include <cstdarg>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/array_internal.h"
 #include "runtime/objects/exceptions.h"
 

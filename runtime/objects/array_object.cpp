@@ -16,7 +16,7 @@
 #include <climits>
 #include <cstring>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/array_internal.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_definition.h"

@@ -48,7 +48,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/array_internal.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/random.h"

@@ -37,7 +37,7 @@
 */
 #include <cstring>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/loader.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"

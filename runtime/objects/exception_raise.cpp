@@ -11,7 +11,7 @@
 */
 #include <cstdint>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/loader.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/image/link_table.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"

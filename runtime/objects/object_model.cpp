@@ -26,7 +26,7 @@
 #include <cstring>
 #include <optional>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"
 #include "runtime/objects/object_kinds.h"

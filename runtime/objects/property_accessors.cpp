@@ -10,7 +10,7 @@
 */
 #include <cstring>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
 #include "runtime/text/string_core.h"

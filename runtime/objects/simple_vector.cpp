@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 
 namespace quendal {
 

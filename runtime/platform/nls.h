@@ -72,7 +72,7 @@
 **   unmappable; the SO/SI form of 50222 is neither read nor written).
 **
 ** Case mapping (CharUpperBuffA/W, CharLowerBuffA/W) uses the runtime's
-** simple one-to-one table (runtime/text/unicode_case.h), so it agrees with
+** simple one-to-one table (runtime/base/unicode_case.h), so it agrees with
 ** the string functions.  Win32's CharUpperBuffA works in the thread's ANSI
 ** code page; ours takes the code page as an argument.  Text keeps its byte
 ** length: a character whose mapped form has another length in the code

@@ -20,7 +20,7 @@
 
 #include "runtime/platform/nls.h"
 #include "runtime/platform/nls_internal.h"
-#include "runtime/text/unicode_case.h"
+#include "runtime/base/unicode_case.h"
 
 namespace quendal::platform {
 

@@ -22,7 +22,7 @@
 #include "runtime/platform/errors.h"
 #include "runtime/platform/nls.h"
 #include "runtime/platform/nls_internal.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/utf8.h"
 
 namespace quendal::platform {
 

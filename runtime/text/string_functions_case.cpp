@@ -30,8 +30,8 @@
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
-#include "runtime/text/unicode_case.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/unicode_case.h"
+#include "runtime/base/utf8.h"
 
 namespace quendal {
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/encoding_tags.h"

@@ -12,14 +12,14 @@
 #include <climits>
 #include <cstring>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/platform/nls.h"
 #include "runtime/text/char_tables.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/text/text_encoding.h"
-#include "runtime/text/unicode_case.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/unicode_case.h"
+#include "runtime/base/utf8.h"
 
 namespace quendal {
 

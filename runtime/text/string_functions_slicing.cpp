@@ -14,7 +14,7 @@
 #include "runtime/text/string_functions.h"
 #include "runtime/text/char_tables.h"
 #include "runtime/text/string_functions_internal.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/utf8.h"
 
 namespace quendal {
 

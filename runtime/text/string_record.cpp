@@ -21,7 +21,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 #include "runtime/platform/sync.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"

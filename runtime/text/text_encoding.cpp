@@ -14,7 +14,7 @@
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_converter.h"
 #include "runtime/text/text_encoding_codepages.h"
-#include "runtime/text/utf8.h"
+#include "runtime/base/utf8.h"
 
 namespace quendal {
 

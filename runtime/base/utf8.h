@@ -8,8 +8,8 @@
 ** can choose what a bad byte means (U+FFFD when converting, a distinct
 ** value when comparing).
 */
-#ifndef QUENDAL_TEXT_UTF8_H
-#define QUENDAL_TEXT_UTF8_H
+#ifndef QUENDAL_BASE_UTF8_H
+#define QUENDAL_BASE_UTF8_H
 
 #include <cstddef>
 #include <cstdint>

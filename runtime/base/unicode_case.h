@@ -9,8 +9,8 @@
 **
 ** The table is constant data: the functions are safe from any thread.
 */
-#ifndef QUENDAL_TEXT_UNICODE_CASE_H
-#define QUENDAL_TEXT_UNICODE_CASE_H
+#ifndef QUENDAL_BASE_UNICODE_CASE_H
+#define QUENDAL_BASE_UNICODE_CASE_H
 
 #include <cstdint>
 

@@ -14,8 +14,8 @@
 ** with the code, the code's name, the source, the line, the condition and the
 ** message (empty when none).
 */
-#ifndef QUENDAL_IMAGE_FAILURE_REPORT_H
-#define QUENDAL_IMAGE_FAILURE_REPORT_H
+#ifndef QUENDAL_BASE_FAILURE_REPORT_H
+#define QUENDAL_BASE_FAILURE_REPORT_H
 
 #include <cstdint>
 

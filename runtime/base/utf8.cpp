@@ -1,7 +1,7 @@
 /*
 ** UTF-8 code points: see utf8.h for the rules on malformed bytes.
 */
-#include "runtime/text/utf8.h"
+#include "runtime/base/utf8.h"
 
 #include <cassert>
 

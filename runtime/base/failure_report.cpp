@@ -1,7 +1,7 @@
 /*
 ** The failure report.  See failure_report.h for the contract and the text.
 */
-#include "runtime/image/failure_report.h"
+#include "runtime/base/failure_report.h"
 
 #include <cstdio>
 #include <string>

@@ -4,7 +4,7 @@
 ** the lower-case column (for raising).  ASCII takes a short cut because
 ** nearly every lookup is ASCII.
 */
-#include "runtime/text/unicode_case.h"
+#include "runtime/base/unicode_case.h"
 
 #include <algorithm>
 #include <iterator>
@@ -18,7 +18,7 @@ struct CasePair {
   uint16_t lower;
 };
 
-#include "runtime/text/unicode_case_table.inc"
+#include "runtime/base/unicode_case_table.inc"
 
 static_assert(std::size(kCaseByUpper) == std::size(kCaseByLower),
               "both orderings hold the same pairs");
