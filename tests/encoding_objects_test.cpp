@@ -9,10 +9,10 @@
 #include "runtime/image/link_table.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/platform/nls.h"
-#include "runtime/text/encodings_list.h"
+#include "runtime/objects/encodings_list.h"
 #include "runtime/text/string_core.h"
-#include "runtime/text/text_converter.h"
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_converter.h"
+#include "runtime/objects/text_encoding.h"
 #include "runtime/text/text_encoding_codepages.h"
 
 using namespace quendal;

@@ -10,6 +10,7 @@
 #include "runtime/objects/array_object.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/text/string_core.h"
+#include "runtime/objects/string_arrays.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/text/text_encoding_codepages.h"

@@ -10,7 +10,7 @@
 #include "runtime/objects/object_definition.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_encoding.h"
 #include "runtime/text/text_encoding_codepages.h"
 
 namespace quendal {

@@ -50,9 +50,10 @@ struct LoadedImage {
   bool hasSymbols = false;
   std::vector<uint8_t> resources;
   ORVAstring option = nullptr;
-  /* (start offset, name) pairs of the symbol table, built on first use. */
+  /* (start offset, name) pairs of the symbol table, built on first use;
+  ** names are views into `symbols`. */
   bool symbolPairsBuilt = false;
-  std::vector<std::pair<uint32_t, std::string>> symbolPairs;
+  std::vector<std::pair<uint32_t, std::string_view>> symbolPairs;
 };
 LoadedImage gImage;
 
@@ -320,7 +321,9 @@ void RunOptionSegment(const std::vector<uint8_t>& o) {
   }
 }
 
-void BuildSymbolPairs() {
+/* Builds the pairs once.  Runs inside exception dispatch, so it must not
+** throw: without memory for the pairs the image simply has no names. */
+void BuildSymbolPairs() noexcept {
   gImage.symbolPairsBuilt = true;
   const std::vector<uint8_t>& s = gImage.symbols;
   if (s.size() < 4) return;
@@ -330,16 +333,38 @@ void BuildSymbolPairs() {
     count = static_cast<uint32_t>((s.size() - 4) / 8);
   }
   size_t nameArea = 4 + size_t(count) * 8;
-  gImage.symbolPairs.reserve(count);
+  try {
+    gImage.symbolPairs.reserve(count);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  const char* bytes = reinterpret_cast<const char*>(s.data());
   for (uint32_t i = 0; i < count; i++) {
     uint32_t start = ReadU32(&s[4 + size_t(i) * 8]);
-    uint32_t nameOffset = ReadU32(&s[8 + size_t(i) * 8]);
-    std::string name;
-    for (size_t k = nameArea + nameOffset; nameArea + nameOffset >= nameArea && k < s.size() && s[k]; k++) {
-      name.push_back(static_cast<char>(s[k]));
-    }
-    gImage.symbolPairs.emplace_back(start, std::move(name));
+    size_t name = nameArea + ReadU32(&s[8 + size_t(i) * 8]);
+    size_t end = name;
+    while (end < s.size() && s[end]) end++;
+    std::string_view text = name < s.size() ? std::string_view(bytes + name, end - name) : std::string_view();
+    gImage.symbolPairs.emplace_back(start, text);
   }
+}
+
+ImageSymbol SymbolAt(uintptr_t address) noexcept {
+  if (!gImage.hasSymbols) return {false, std::string_view(), 0};
+  if (!gImage.symbolPairsBuilt) BuildSymbolPairs();
+  uintptr_t code = reinterpret_cast<uintptr_t>(gImage.code);
+  if (address < code || address >= code + gImage.codeLength || gImage.symbolPairs.empty()) {
+    return {false, std::string_view(), 0};
+  }
+  uint32_t d = static_cast<uint32_t>(address - code);
+  const std::pair<uint32_t, std::string_view>* best = nullptr;
+  for (const auto& pair : gImage.symbolPairs) {
+    if (pair.first <= d) best = &pair;
+  }
+  /* An address before the first routine names nothing; its offset is the
+  ** code length, as the original look-up reports it. */
+  if (!best) return {true, std::string_view(), static_cast<int32_t>(gImage.codeLength)};
+  return {true, best->second, static_cast<int32_t>(d - best->first)};
 }
 
 } // namespace
@@ -354,6 +379,7 @@ bool InstallImage(const ImageSegments& seg) {
     return false;
   }
   if (!PlaceSegments(seg)) return false;
+  InstallImageCode({gImage.code, gImage.codeLength, &SymbolAt});
   if (!BindImageImports(gImage.code, gImage.codeLength, gImage.data, gImage.dataLength, seg.imports)) {
     return false;
   }
@@ -395,23 +421,7 @@ void LoadAndRunImage() {
   RunExitCleanup();
 }
 
-ImageSymbol ImageSymbolLookup(uintptr_t address) {
-  if (!gImage.hasSymbols) return {false, std::string(), 0};
-  if (!gImage.symbolPairsBuilt) BuildSymbolPairs();
-  uintptr_t code = reinterpret_cast<uintptr_t>(gImage.code);
-  if (address < code || address >= code + gImage.codeLength || gImage.symbolPairs.empty()) {
-    return {false, std::string(), 0};
-  }
-  uint32_t d = static_cast<uint32_t>(address - code);
-  const std::pair<uint32_t, std::string>* best = nullptr;
-  for (const auto& pair : gImage.symbolPairs) {
-    if (pair.first <= d) best = &pair;
-  }
-  /* An address before the first routine names nothing; its offset is the
-  ** code length, as the original look-up reports it. */
-  if (!best) return {true, std::string(), static_cast<int32_t>(gImage.codeLength)};
-  return {true, best->second, static_cast<int32_t>(d - best->first)};
-}
+ImageSymbol ImageSymbolLookup(uintptr_t address) { return SymbolAt(address); }
 
 uint8_t* ImageCodeAddress() { return gImage.code; }
 uint32_t ImageCodeLength() { return gImage.codeLength; }

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/objects/image_code.h"
 #include "runtime/text/string_record.h"
 
 namespace quendal {
@@ -56,12 +57,8 @@ bool InstallImage(const ImageSegments& segments);
 ** exit cleanup. */
 void LoadAndRunImage();
 
-/* Image symbol look-up: the routine containing a code address. */
-struct ImageSymbol {
-  bool found;
-  std::string name;
-  int32_t offset;
-};
+/* Image symbol look-up: the routine containing a code address (see
+** runtime/objects/image_code.h, where the loader installs it). */
 ImageSymbol ImageSymbolLookup(uintptr_t address);
 
 /* Loaded-image accessors. */

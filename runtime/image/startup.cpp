@@ -18,7 +18,7 @@
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/text/string_core.h"
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_encoding.h"
 
 namespace quendal {
 

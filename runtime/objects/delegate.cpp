@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/image/loader.h"
+#include "runtime/objects/image_code.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
 #include "runtime/text/string_core.h"
@@ -68,7 +68,7 @@ QUENDAL_SERVICE void DelegateFinalizer(ObjectHeader* object) {
 
 extern "C" ORVAstring DelegateTargetGetter(DelegateObject* delegate) {
   if (!delegate || !delegate->entry) return StringCreate("Nil", kEncodingASCII);
-  ImageSymbol symbol = ImageSymbolLookup(reinterpret_cast<uintptr_t>(delegate->entry));
+  ImageSymbol symbol = ImageSymbolAt(reinterpret_cast<uintptr_t>(delegate->entry));
   if (symbol.found && !symbol.name.empty()) return StringCreate(symbol.name, kEncodingUTF8);
   char hex[24];
   std::snprintf(hex, sizeof hex, "&h%llX",

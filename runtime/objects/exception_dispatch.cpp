@@ -38,8 +38,8 @@
 #include <cstring>
 
 #include "runtime/base/failure_report.h"
-#include "runtime/image/loader.h"
 #include "runtime/objects/exceptions.h"
+#include "runtime/objects/image_code.h"
 #include "runtime/objects/image_calls.h"
 #include "runtime/objects/thread_stack.h"
 
@@ -54,6 +54,7 @@ constexpr size_t kMarkerOffset = 5;
 constexpr size_t kVariableOffset = 11;
 constexpr size_t kHandlerCodeOffset = 13;
 
+ImageCodeView gImageCode = {nullptr, 0, nullptr};
 const uint8_t* gTestCodeBegin = nullptr;
 size_t gTestCodeLength = 0;
 
@@ -67,8 +68,8 @@ CodeRange ImageCodeRange() {
     uintptr_t b = reinterpret_cast<uintptr_t>(gTestCodeBegin);
     return {b, b + gTestCodeLength};
   }
-  uintptr_t b = reinterpret_cast<uintptr_t>(ImageCodeAddress());
-  return {b, b ? b + ImageCodeLength() : 0};
+  uintptr_t b = reinterpret_cast<uintptr_t>(gImageCode.code);
+  return {b, b ? b + gImageCode.length : 0};
 }
 
 uint32_t ReadU32(const uint8_t* p) {
@@ -93,7 +94,7 @@ __attribute__((no_sanitize("address"))) void StoreWord(uintptr_t address, uintpt
 ** holds address and address itself: the call site is in the handler or
 ** clean-up part of a compiled method. */
 bool RoutinePassedHandlerRecord(uintptr_t address, CodeRange code) {
-  ImageSymbol symbol = ImageSymbolLookup(address);
+  ImageSymbol symbol = ImageSymbolAt(address);
   if (!symbol.found || symbol.name.empty() || symbol.offset < 0) return false;
   uintptr_t start = address - uintptr_t(symbol.offset);
   if (start < code.begin || address > code.end) return false;
@@ -200,6 +201,13 @@ const uint8_t* ScanForHandlerRecord(const uint8_t* address, const uint8_t* end) 
 bool IsImageCode(uintptr_t address) {
   CodeRange code = ImageCodeRange();
   return address >= code.begin && address < code.end;
+}
+
+void InstallImageCode(const ImageCodeView& view) { gImageCode = view; }
+
+ImageSymbol ImageSymbolAt(uintptr_t address) noexcept {
+  if (!gImageCode.symbolAt) return {false, std::string_view(), 0};
+  return gImageCode.symbolAt(address);
 }
 
 void SetImageCodeRangeForTesting(const void* begin, size_t length) {

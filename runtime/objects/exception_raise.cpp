@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "runtime/base/failure_report.h"
-#include "runtime/image/loader.h"
+#include "runtime/objects/image_code.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"
@@ -44,7 +44,7 @@ void CollectStack(ExceptionObject* e, uintptr_t start) {
     uintptr_t r = LoadStackWord(p + 8);
     if (q == 0) break;
     if (r != 0) {
-      ImageSymbol symbol = ImageSymbolLookup(r);
+      ImageSymbol symbol = ImageSymbolAt(r);
       if (symbol.found && !symbol.name.empty()) {
         StringRef name(StringCreate(symbol.name, kEncodingUTF8));
         ArrayAppendString(e->stack, name.get());

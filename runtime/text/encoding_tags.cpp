@@ -106,4 +106,19 @@ ORVAstring StringConvertToTag(ORVAstring s, uint32_t target) {
   return result.release();
 }
 
+ORVAstring StringWithTag(ORVAstring s, uint32_t tag) {
+  if (!s || s->encoding == tag) {
+    StringRetain(s);
+    return s;
+  }
+  return StringCreate(StringView(s), tag);
+}
+
+ORVAstring StringConvertedOrKept(ORVAstring s, uint32_t tag) {
+  ORVAstring converted = StringConvertToTag(s, tag);
+  if (converted || !s) return converted;
+  StringRetain(s);
+  return s;
+}
+
 } // namespace quendal

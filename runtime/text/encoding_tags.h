@@ -67,6 +67,15 @@ ORVAstring StringConvertToTag(ORVAstring s, uint32_t target);
 ** define becoming U+FFFD and characters the target cannot hold '?'. */
 bool ConvertTextBytes(const uint8_t* src, size_t n, uint32_t from, uint32_t to, std::string& out);
 
+/* s with its tag replaced (owned result; s borrowed); s itself when it
+** already has tag; the empty string stays empty. */
+ORVAstring StringWithTag(ORVAstring s, uint32_t tag);
+
+/* s converted to tag for a caller that must get text back (owned result):
+** the conversion of the string core, or s itself when the conversion is
+** impossible (a tag without a code page). */
+ORVAstring StringConvertedOrKept(ORVAstring s, uint32_t tag);
+
 } // namespace quendal
 
 #endif

@@ -1,11 +1,11 @@
 /*
 ** The language's string functions, exported by name for app images:
-** slicing, length, character codes, searching, replacing, fields, split
-** and join, case mapping and trimming.
+** slicing, length, character codes, searching, replacing, fields, case
+** mapping and trimming.
 **
 ** Ownership: string arguments are borrowed; a returned string carries one
 ** reference owned by the caller (it may be an argument shared, never a
-** borrowed pointer); a returned array carries one reference.
+** borrowed pointer).
 **
 ** Positions seen by the language are 1-based; 0 means "not found".  No
 ** function raises on an out-of-range position or count: it gives the
@@ -34,7 +34,6 @@
 
 #include <cstdint>
 
-#include "runtime/objects/array_object.h"
 #include "runtime/text/string_record.h"
 
 extern "C" {
@@ -84,19 +83,14 @@ ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacemen
 ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement);
 ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement);
 
-/* ---- fields, split and join (string_functions_fields.cpp) ----
+/* ---- fields (string_functions_fields.cpp) ----
 ** CountFields: s empty 0; separator empty 1; else 1 + separators.
 ** NthField: n < 1, s or separator empty, n past the last field: empty.
-** Split: s empty gives an array with no element (upper bound -1); an empty
-** separator splits into characters (SplitB: bytes tagged
-** kEncodingUnknown).  Join: nil array or no element: empty. */
+** Split and Join build and read arrays: runtime/objects/string_arrays.h. */
 int32_t StringCountFields(ORVAstring s, ORVAstring separator);
 int32_t StringCountFieldsB(ORVAstring s, ORVAstring separator);
 ORVAstring StringNthField(ORVAstring s, ORVAstring separator, int32_t n);
 ORVAstring StringNthFieldB(ORVAstring s, ORVAstring separator, int32_t n);
-ArrayObject* StringSplit(ORVAstring s, ORVAstring separator);
-ArrayObject* StringSplitB(ORVAstring s, ORVAstring separator);
-ORVAstring StringJoin(ArrayObject* array, ORVAstring separator);
 
 /* ---- case and trimming (string_functions_case.cpp) ---- */
 ORVAstring StringUCase(ORVAstring s);

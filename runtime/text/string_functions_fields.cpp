@@ -1,5 +1,5 @@
 /*
-** Fields, split and join.
+** Fields: counting them and picking one.
 **
 ** A field walker runs a searcher over the text from separator to
 ** separator: field k begins right after the (k-1)-th separator and ends
@@ -7,69 +7,21 @@
 ** separator ends with an empty field.  Counting, picking the n-th field and
 ** splitting all walk the same way, so they always agree with each other.
 ** Picking field n costs a walk over the text up to it: the cost of one
-** call grows with n (with the byte offset of the field).
-**
-** Split and join touch arrays, whose operations may raise (out of memory);
-** they are therefore service-wrapped, and a half-built array is released.
+** call grows with n (with the byte offset of the field).  Split, which
+** builds an array, lives with the arrays (runtime/objects/string_arrays.cpp)
+** and walks with the same FieldWalker.
 */
-#include <cstring>
-#include <vector>
-
-#include "runtime/base/failure_report.h"
-#include "runtime/objects/exceptions.h"
 #include "runtime/text/string_functions.h"
-#include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
-#include "runtime/text/text_encoding.h"
 
 namespace quendal {
 
 namespace {
 
-ORVAstring Shared(ORVAstring s) {
-  StringRetain(s);
-  return s;
-}
-
 PreparedPattern PrepareSeparator(ORVAstring s, ORVAstring separator, SearchMode mode) {
   if (mode == SearchMode::Exact) return {StringRef::Borrow(separator), StringEncoding(s)};
   return PreparePattern(s, separator);
 }
-
-/* The fields of s (borrowed, not empty) between the matches of a separator
-** (borrowed, not empty).  byteExact: the B forms' search without any
-** encoding step; otherwise the separator is prepared for s and searched as
-** FieldSearchMode says. */
-class FieldWalker {
- public:
-  FieldWalker(ORVAstring s, ORVAstring separator, bool byteExact)
-      : text_(StringView(s)),
-        pattern_(PrepareSeparator(s, separator, byteExact ? SearchMode::Exact : SearchMode::IgnoreCase)),
-        searcher_(text_, StringView(pattern_.pattern.get()), pattern_.searchTag,
-                  byteExact ? SearchMode::Exact : FieldSearchMode(StringView(pattern_.pattern.get()), pattern_.searchTag)) {}
-
-  /* The byte range of the next field; false after the last one. */
-  bool Next(int32_t* begin, int32_t* end) {
-    if (done_) return false;
-    TextMatch m = searcher_.Next(position_);
-    *begin = position_;
-    if (m.found()) {
-      *end = m.begin;
-      position_ = m.end;
-    } else {
-      *end = static_cast<int32_t>(text_.size());
-      done_ = true;
-    }
-    return true;
-  }
-
- private:
-  std::string_view text_;
-  PreparedPattern pattern_;
-  TextSearcher searcher_;
-  int32_t position_ = 0;
-  bool done_ = false;
-};
 
 int32_t CountFields(ORVAstring s, ORVAstring separator, bool byteExact) {
   if (!s) return 0;
@@ -90,90 +42,27 @@ ORVAstring NthField(ORVAstring s, ORVAstring separator, int32_t n, bool byteExac
   return SliceMiddle(s, begin, end - begin);
 }
 
-/* Appends the bytes [begin, end) of s to the array as one element. */
-void AppendSlice(ArrayObject* array, ORVAstring s, int32_t begin, int32_t end) {
-  StringRef element(SliceMiddle(s, begin, end - begin));
-  ArrayAppendString(array, element.get());
-}
-
-/* One element per character of s (per byte when bytesUnknown, each tagged
-** kEncodingUnknown). */
-void SplitCharacters(ArrayObject* array, ORVAstring s, bool bytesUnknown) {
-  std::string_view text = StringView(s);
-  const int32_t n = static_cast<int32_t>(text.size());
-  if (bytesUnknown) {
-    for (int32_t i = 0; i < n; ++i) {
-      StringRef element(StringCreate(text.data() + i, 1, kEncodingUnknown));
-      ArrayAppendString(array, element.get());
-    }
-    return;
-  }
-  for (int32_t i = 0; i < n;) {
-    int32_t next = AdvanceChars(text, s->encoding, i, 1);
-    AppendSlice(array, s, i, next);
-    i = next;
-  }
-}
-
-ArrayObject* Split(ORVAstring s, ORVAstring separator, bool byteExact) {
-  ObjectRef owner(reinterpret_cast<ObjectHeader*>(CreateArray(1, kArrayString, -1)));
-  auto* array = reinterpret_cast<ArrayObject*>(owner.get());
-  if (!array || !s) return reinterpret_cast<ArrayObject*>(owner.release());
-  if (!separator) {
-    SplitCharacters(array, s, byteExact);
-  } else {
-    FieldWalker walker(s, separator, byteExact);
-    for (int32_t begin, end; walker.Next(&begin, &end);) AppendSlice(array, s, begin, end);
-  }
-  return reinterpret_cast<ArrayObject*>(owner.release());
-}
-
-ORVAstring Join(ArrayObject* array, ORVAstring separator) {
-  if (!array) return nullptr;
-  const int32_t upperBound = ArrayUpperBound(array);
-  if (upperBound < 0) return nullptr;
-  if (upperBound == 0) return Shared(ArrayStringAt(array, 0));
-
-  std::vector<StringRef> parts;
-  parts.reserve(static_cast<size_t>(upperBound) + 1);
-  for (int32_t i = 0; i <= upperBound; ++i) parts.push_back(StringRef::Borrow(ArrayStringAt(array, i)));
-
-  uint32_t tag = parts[0].empty() ? StringEncoding(separator) : parts[0].encoding();
-  for (size_t i = 1; i < parts.size(); ++i) {
-    if (!parts[i].empty()) tag = CombineEncodingTags(tag, parts[i].encoding(), true);
-  }
-  int64_t total = 0;
-  for (StringRef& part : parts) {
-    if (!part.empty() && part.encoding() != tag) part.reset(StringConvertedOrKept(part.get(), tag));
-    total += part.length();
-  }
-  StringRef glue = StringRef::Borrow(separator);
-  if (!glue.empty() && glue.encoding() != tag) glue.reset(StringConvertedOrKept(separator, tag));
-  total += int64_t{glue.length()} * upperBound;
-
-  StringRef out(AllocateText(total));
-  if (out.empty()) return nullptr; /* every piece empty, or too long (reported) */
-  char* const start = StringBytes(out.get());
-  char* p = start;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0 && !glue.empty()) {
-      std::memcpy(p, StringBytes(glue.get()), static_cast<size_t>(glue.length()));
-      p += glue.length();
-    }
-    if (!parts[i].empty()) {
-      std::memcpy(p, StringBytes(parts[i].get()), static_cast<size_t>(parts[i].length()));
-      p += parts[i].length();
-    }
-  }
-  if (p - start != total) {
-    QUENDAL_REPORT(kStringFunctionsSource, "ptr - out.CString() == totalLen", nullptr);
-    return nullptr;
-  }
-  out.get()->encoding = tag;
-  return out.release();
-}
-
 } // namespace
+
+FieldWalker::FieldWalker(ORVAstring s, ORVAstring separator, bool byteExact)
+    : text_(StringView(s)),
+      pattern_(PrepareSeparator(s, separator, byteExact ? SearchMode::Exact : SearchMode::IgnoreCase)),
+      searcher_(text_, StringView(pattern_.pattern.get()), pattern_.searchTag,
+                byteExact ? SearchMode::Exact : FieldSearchMode(StringView(pattern_.pattern.get()), pattern_.searchTag)) {}
+
+bool FieldWalker::Next(int32_t* begin, int32_t* end) {
+  if (done_) return false;
+  TextMatch m = searcher_.Next(position_);
+  *begin = position_;
+  if (m.found()) {
+    *end = m.begin;
+    position_ = m.end;
+  } else {
+    *end = static_cast<int32_t>(text_.size());
+    done_ = true;
+  }
+  return true;
+}
 
 } // namespace quendal
 
@@ -189,22 +78,4 @@ extern "C" ORVAstring StringNthField(ORVAstring s, ORVAstring separator, int32_t
 
 extern "C" ORVAstring StringNthFieldB(ORVAstring s, ORVAstring separator, int32_t n) {
   return NthField(s, separator, n, true);
-}
-
-QUENDAL_SERVICE ArrayObject* StringSplit(ORVAstring s, ORVAstring separator) {
-  QUENDAL_SERVICE_BEGIN
-  return Split(s, separator, false);
-  QUENDAL_SERVICE_END(nullptr)
-}
-
-QUENDAL_SERVICE ArrayObject* StringSplitB(ORVAstring s, ORVAstring separator) {
-  QUENDAL_SERVICE_BEGIN
-  return Split(s, separator, true);
-  QUENDAL_SERVICE_END(nullptr)
-}
-
-QUENDAL_SERVICE ORVAstring StringJoin(ArrayObject* array, ORVAstring separator) {
-  QUENDAL_SERVICE_BEGIN
-  return Join(array, separator);
-  QUENDAL_SERVICE_END(nullptr)
 }

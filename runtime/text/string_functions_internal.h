@@ -148,6 +148,32 @@ bool PatternHasCase(std::string_view pattern, uint32_t tag);
 ** searches then find the same matches. */
 SearchMode FieldSearchMode(std::string_view separator, uint32_t tag);
 
+/* ---- fields ------------------------------------------------------------------ */
+
+/* The fields of s (borrowed, not empty) between the matches of a separator
+** (borrowed, not empty): field k begins right after the (k-1)-th separator
+** and ends before the k-th; the last runs to the end of the text.
+** byteExact: the B forms' search without any encoding step; otherwise the
+** separator is prepared for s and searched as FieldSearchMode says.
+** Counting, picking a field and splitting all walk with it, so they always
+** agree with each other. */
+class FieldWalker {
+ public:
+  FieldWalker(ORVAstring s, ORVAstring separator, bool byteExact);
+  FieldWalker(const FieldWalker&) = delete;
+  FieldWalker& operator=(const FieldWalker&) = delete;
+
+  /* The byte range of the next field; false after the last one. */
+  bool Next(int32_t* begin, int32_t* end);
+
+ private:
+  std::string_view text_;
+  PreparedPattern pattern_;
+  TextSearcher searcher_;
+  int32_t position_ = 0;
+  bool done_ = false;
+};
+
 /* Unicode white space of the trimming and title-case functions. */
 bool IsUnicodeWhiteSpace(uint32_t codePoint);
 

@@ -14,7 +14,6 @@
 #include "runtime/text/string_functions.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
-#include "runtime/text/text_encoding.h"
 
 namespace quendal {
 

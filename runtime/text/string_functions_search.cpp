@@ -17,7 +17,6 @@
 #include "runtime/text/char_tables.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
-#include "runtime/text/text_encoding.h"
 #include "runtime/base/unicode_case.h"
 #include "runtime/base/utf8.h"
 

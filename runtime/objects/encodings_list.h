@@ -29,13 +29,13 @@
 ** "".  SystemDefault's name is that of the first entry with the same code
 ** page.
 */
-#ifndef QUENDAL_TEXT_ENCODINGS_LIST_H
-#define QUENDAL_TEXT_ENCODINGS_LIST_H
+#ifndef QUENDAL_OBJECTS_ENCODINGS_LIST_H
+#define QUENDAL_OBJECTS_ENCODINGS_LIST_H
 
 #include <cstdint>
 
 #include "runtime/objects/object_definition.h"
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_encoding.h"
 
 struct EncodingsObject {
   ObjectHeader header;

@@ -33,8 +33,8 @@
 **   ORVAConvertString(s, tag)       s converted to tag
 **   ORVAGetFontEncoding(font name)  the tag of the font's encoding
 */
-#ifndef QUENDAL_TEXT_TEXT_ENCODING_H
-#define QUENDAL_TEXT_TEXT_ENCODING_H
+#ifndef QUENDAL_OBJECTS_TEXT_ENCODING_H
+#define QUENDAL_OBJECTS_TEXT_ENCODING_H
 
 #include <cstddef>
 #include <cstdint>
@@ -78,15 +78,6 @@ TextEncodingObject* SharedEncodingObject(uint32_t tag);
 inline uint32_t EncodingArgumentTag(const TextEncodingObject* encoding) {
   return encoding ? encoding->code : kEncodingUnknown;
 }
-
-/* s with its tag replaced (owned result; s borrowed); s itself when it
-** already has tag; the empty string stays empty. */
-ORVAstring StringWithTag(ORVAstring s, uint32_t tag);
-
-/* s converted to tag for a caller that must get text back (owned result):
-** the conversion of the string core, or s itself when the conversion is
-** impossible (a tag without a code page). */
-ORVAstring StringConvertedOrKept(ORVAstring s, uint32_t tag);
 
 } // namespace quendal
 

@@ -1,11 +1,12 @@
 /*
 ** TextConverter objects.  See text_converter.h.
 */
-#include "runtime/text/text_converter.h"
+#include "runtime/objects/text_converter.h"
 
 #include <string>
 
 #include "runtime/objects/exceptions.h"
+#include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_encoding_codepages.h"
 

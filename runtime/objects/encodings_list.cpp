@@ -2,7 +2,7 @@
 ** The Encodings list, its objects, the Encodings class and the internet
 ** names.  See encodings_list.h.
 */
-#include "runtime/text/encodings_list.h"
+#include "runtime/objects/encodings_list.h"
 
 #include <array>
 

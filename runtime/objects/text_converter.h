@@ -11,14 +11,14 @@
 ** system code page.  Ownership as in text_encoding.h: objects and strings
 ** come back locked, arguments are borrowed.
 */
-#ifndef QUENDAL_TEXT_TEXT_CONVERTER_H
-#define QUENDAL_TEXT_TEXT_CONVERTER_H
+#ifndef QUENDAL_OBJECTS_TEXT_CONVERTER_H
+#define QUENDAL_OBJECTS_TEXT_CONVERTER_H
 
 #include <cstddef>
 #include <cstdint>
 
 #include "runtime/objects/object_definition.h"
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_encoding.h"
 
 struct TextConverterObject {
   ObjectHeader header;

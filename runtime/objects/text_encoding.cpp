@@ -2,17 +2,17 @@
 ** TextEncoding objects, the shared object table and the string encoding
 ** services.  See text_encoding.h.
 */
-#include "runtime/text/text_encoding.h"
+#include "runtime/objects/text_encoding.h"
 
 #include <string>
 #include <unordered_map>
 
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/encoding_tags.h"
-#include "runtime/text/encodings_list.h"
+#include "runtime/objects/encodings_list.h"
 #include "runtime/text/japanese_convert.h"
 #include "runtime/text/string_core.h"
-#include "runtime/text/text_converter.h"
+#include "runtime/objects/text_converter.h"
 #include "runtime/text/text_encoding_codepages.h"
 #include "runtime/base/utf8.h"
 
@@ -131,21 +131,6 @@ TextEncodingObject* SharedEncodingObject(uint32_t tag) {
   TextEncodingObject* object = NewTextEncodingObjectForTag(tag);
   if (object) table.emplace(tag, object);
   return object;
-}
-
-ORVAstring StringWithTag(ORVAstring s, uint32_t tag) {
-  if (!s || s->encoding == tag) {
-    StringRetain(s);
-    return s;
-  }
-  return StringCreate(StringView(s), tag);
-}
-
-ORVAstring StringConvertedOrKept(ORVAstring s, uint32_t tag) {
-  ORVAstring converted = StringConvertToTag(s, tag);
-  if (converted || !s) return converted;
-  StringRetain(s);
-  return s;
 }
 
 } // namespace quendal
