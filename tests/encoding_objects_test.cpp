@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/image/link_table.h"
+#include "runtime/base/link_table.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/platform/nls.h"
 #include "runtime/objects/encodings_list.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/image/image_binding.h"
-#include "runtime/image/link_table.h"
+#include "runtime/base/link_table.h"
 #include "runtime/image/loader.h"
 #include "runtime/image/resource_table.h"
 #include "runtime/platform/modules.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/image/link_table.h"
+#include "runtime/base/link_table.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/object_definition.h"
 #include "runtime/objects/object_kinds.h"

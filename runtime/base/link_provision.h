@@ -31,6 +31,10 @@ template <typename R, typename... A>
 inline void* LinkEntryOf(R (*function)(A...)) {
   return reinterpret_cast<void*>(function);
 }
+template <typename R, typename... A>
+inline void* LinkEntryOf(R (*function)(A..., ...)) {
+  return reinterpret_cast<void*>(function);
+}
 
 using LinkProvisions = std::span<const LinkProvision>;
 

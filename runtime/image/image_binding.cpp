@@ -13,7 +13,7 @@
 
 #include "runtime/image/call_thunks.h"
 #include "runtime/base/failure_report.h"
-#include "runtime/image/link_table.h"
+#include "runtime/base/link_table.h"
 #include "runtime/platform/modules.h"
 
 namespace quendal {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "runtime/base/failure_report.h"
-#include "runtime/image/link_table.h"
+#include "runtime/base/link_table.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"

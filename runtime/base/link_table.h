@@ -2,22 +2,32 @@
 ** The link table: the catalogue of named runtime entry points that app
 ** images and plugins bind to, by name, without regard to ASCII case.
 **
-** Rows are addressed by one index: the static part (fixed when the runtime
-** is built, from link_rows.def) comes first, the dynamic part (rows added
+** Rows are addressed by one index: the static part (the names of
+** link_catalogue.def, in order) comes first, the dynamic part (rows added
 ** by LinkRegister at run time) follows in order of registration.  A few
-** names appear in several static rows, always with the same entry.
+** names appear in several static rows; a provision binds all of them.
 **
-** The link index (a string map from name to row) is built on first use
-** from every named static row and then every named dynamic row, a later
-** row replacing an earlier one of the same name; LinkRegister keeps it up
-** to date once built.  No lock: every writer runs on the main thread during
-** start-up and plugin loading.
+** Static rows get their entries at start-up, before anything binds:
+** LinkInstallProvisions takes each module's provision list
+** (link_provision.h) and LinkInstallUnavailable binds the rows of the
+** group "unavailable".  Until then, and for every name no list provides,
+** a row is bound to RuntimeServicePlaceholder.
+**
+** The link index (name to row) is built on first use from every named
+** static row and then every named dynamic row, a later row replacing an
+** earlier one of the same name; LinkRegister keeps it up to date once
+** built.  No lock: every writer runs on the main thread during start-up and
+** plugin loading.
 */
-#ifndef QUENDAL_IMAGE_LINK_TABLE_H
-#define QUENDAL_IMAGE_LINK_TABLE_H
+#ifndef QUENDAL_BASE_LINK_TABLE_H
+#define QUENDAL_BASE_LINK_TABLE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/base/link_provision.h"
 
 namespace quendal {
 
@@ -29,10 +39,10 @@ struct LinkRow {
 };
 static_assert(sizeof(LinkRow) == 24, "link row: two pointers and two 32-bit words");
 
-/* What a static row's entry is, for progress listings. */
+/* What a static row's entry is, for progress listings and tests. */
 enum class LinkRowState : uint8_t {
-  Built,        /* bound to the service itself */
-  Placeholder,  /* service not built yet: bound to RuntimeServicePlaceholder */
+  Built,        /* bound to the service by a provision */
+  Placeholder,  /* no provision: bound to RuntimeServicePlaceholder */
   Unavailable,  /* service this runtime never offers */
 };
 
@@ -40,6 +50,16 @@ size_t LinkStaticRowCount();
 LinkRow* LinkStaticRow(size_t index);
 LinkRowState LinkStaticRowState(size_t index);
 const char* LinkStaticRowGroup(size_t index);
+
+/* Binds every static row named by a provision of the list (names compared
+** exactly).  A provision whose name is not in the catalogue, or a name
+** provided a second time, binds nothing and is recorded as a problem. */
+void LinkInstallProvisions(LinkProvisions provisions);
+/* Binds every row of the group "unavailable" to entry. */
+void LinkInstallUnavailable(void* entry);
+/* What the installations found wrong, one line each ("not in the catalogue:
+** X", "provided twice: X"); empty when all is well. */
+const std::vector<std::string>& LinkProvisionProblems();
 
 /* Total rows (static + dynamic) and row by index; null past the end. */
 size_t LinkRowCount();
