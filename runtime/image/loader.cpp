@@ -147,6 +147,12 @@ bool ReadAllSegments(SegmentSource& source, ImageSegments& seg) {
 
 /* ---- carriers ----------------------------------------------------------- */
 
+/* The executable's own "PICKLE" record is defined by the platform layer
+** (pickle_record.cpp) and reached only as a resource.  Naming it here keeps
+** it in every executable that links the loader. */
+extern "C" unsigned char quendal_pickle_record[];
+[[maybe_unused]] __attribute__((used)) unsigned char* const kKeepPickleRecord = quendal_pickle_record;
+
 /* The "PICKLE" record: image offset and length, or offset 0 when absent or
 ** unstamped. */
 void ReadPickleRecord(uint32_t* offset, uint32_t* length) {

@@ -18,7 +18,7 @@
 #include "runtime/base/link_table.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/string_core.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

@@ -9,8 +9,8 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
 #include "runtime/text/string_core.h"
-#include "tests/object_test_support.h"
-#include "tests/test_support.h"
+#include "tests/objects/object_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

@@ -17,7 +17,7 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/random.h"
 #include "runtime/text/string_core.h"
-#include "tests/array_test_support.h"
+#include "tests/objects/array_test_support.h"
 
 namespace {
 

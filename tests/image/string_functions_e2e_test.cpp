@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal::test {
 namespace {

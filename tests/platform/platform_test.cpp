@@ -19,7 +19,7 @@
 #include "runtime/platform/memory.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/sync.h"
-#include "tests/platform_temp_dir.h"
+#include "tests/platform/platform_temp_dir.h"
 
 using namespace quendal::platform;
 

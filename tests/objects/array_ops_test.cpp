@@ -14,8 +14,8 @@
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/text/string_core.h"
-#include "tests/array_test_support.h"
-#include "tests/test_support.h"
+#include "tests/objects/array_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

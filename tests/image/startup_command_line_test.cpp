@@ -15,7 +15,7 @@
 #include "runtime/platform/command_line.h"
 #include "runtime/platform/paths.h"
 #include "runtime/text/string_core.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

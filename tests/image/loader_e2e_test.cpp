@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal::test {
 namespace {

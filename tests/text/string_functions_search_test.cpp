@@ -13,7 +13,7 @@
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/text/text_encoding_codepages.h"
 #include "runtime/base/unicode_case.h"
-#include "tests/string_test_support.h"
+#include "tests/text/string_test_support.h"
 
 using namespace quendal;
 using namespace quendal::test;

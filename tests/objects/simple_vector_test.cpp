@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/objects/simple_vector.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

@@ -21,7 +21,7 @@
 #include "runtime/objects/thread_stack.h"
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
-#include "tests/object_test_support.h"
+#include "tests/objects/object_test_support.h"
 
 /* What the routines did; offsets are used by the assembly. */
 struct Marks {

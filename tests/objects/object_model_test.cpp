@@ -11,7 +11,7 @@
 #include "runtime/objects/object_definition.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/text/string_core.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

@@ -11,7 +11,7 @@
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/text_encoding_codepages.h"
-#include "tests/string_test_support.h"
+#include "tests/text/string_test_support.h"
 
 using namespace quendal;
 using namespace quendal::test;

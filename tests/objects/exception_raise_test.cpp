@@ -13,8 +13,8 @@
 #include "runtime/objects/thread_stack.h"
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
-#include "tests/object_test_support.h"
-#include "tests/test_support.h"
+#include "tests/objects/object_test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal {
 namespace {

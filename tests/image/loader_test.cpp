@@ -14,7 +14,7 @@
 #include "runtime/image/loader.h"
 #include "runtime/image/resource_table.h"
 #include "runtime/platform/modules.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 extern "C" void RuntimeConsolePrint(ORVAstring);
 extern "C" void RuntimeLockString(ORVAstring);

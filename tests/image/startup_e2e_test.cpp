@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace quendal::test {
 namespace {

@@ -20,7 +20,7 @@
 #include "runtime/platform/modules.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/pickle_record.h"
-#include "tests/platform_temp_dir.h"
+#include "tests/platform/platform_temp_dir.h"
 
 using namespace quendal::platform;
 

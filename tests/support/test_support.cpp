@@ -1,7 +1,7 @@
 /*
 ** Shared test helpers.  See test_support.h.
 */
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -13,7 +13,7 @@
 #include "runtime/platform/errors.h"
 #include "runtime/platform/files.h"
 #include "runtime/platform/paths.h"
-#include "tests/platform_temp_dir.h"
+#include "tests/platform/platform_temp_dir.h"
 
 using namespace quendal::platform;
 
