@@ -110,6 +110,7 @@ void LinkDefinitionEntries(const ObjectDefinition* d) {
     LinkEntry(d->instanceVariables[i].getter);
     LinkEntry(d->instanceVariables[i].setter);
   }
+  for (int32_t i = 0; i < d->methodCount; i++) LinkEntry(d->methods[i].entry);
   for (int32_t i = 0; i < d->hookInstanceCount; i++) LinkEntry(d->hookInstances[i].handler);
   for (int32_t i = 0; i < d->interfaceCount; i++) {
     const InterfaceDefinition& itf = d->interfaces[i];
@@ -136,6 +137,7 @@ void CountDefinition(const ObjectDefinition* d, const ClassRecord* base, Counts&
   }
   c.interfaces += d->interfaceCount;
   c.events += d->hookCount;
+  c.methods += d->methodCount;
   for (int32_t i = 0; i < d->accessorCount; i++) {
     const AccessorDefinition& a = d->accessors[i];
     if (a.userFlags & kSystemPropertyVirtual) {
@@ -198,6 +200,12 @@ void FillRecord(const ObjectDefinition* d, ClassRecord* base, ClassRecord* cls) 
       vtable[m] = MethodEntry{method.entry.entry, PermanentString(method.signature)};
     }
     cls->interfaces[itf++] = InterfaceEntry{LookupObjectDefinition(source.interface), count, vtable};
+  }
+
+  int32_t method = base ? base->methodCount : 0;
+  for (int32_t i = 0; i < d->methodCount; i++) {
+    const MemberDefinition& m = d->methods[i];
+    cls->methods[method++] = MethodEntry{m.entry.entry, PermanentString(m.signature)};
   }
 
   int32_t accessor = base ? base->accessorCount : 0;
