@@ -18,6 +18,7 @@
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
+#include "runtime/objects/variant_boxes.h"
 #include "runtime/text/string_compare.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_map.h"
@@ -317,6 +318,7 @@ void RegisterObjectModelClasses() {
   RegisterIntrinsicClass(&kWeakRefDefinition);
   RegisterIntrinsicClass(&kCollectionDefinition);
   RegisterIntrinsicClass(&kObjectCursorDefinition);
+  RegisterVariantClasses();
 }
 
 void SetPluginClassLookup(PluginClassLookup lookup) { gPluginClassLookup = lookup; }
