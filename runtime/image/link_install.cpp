@@ -10,6 +10,8 @@
 #include "runtime/image/startup_links.h"
 #include "runtime/objects/encoding_links.h"
 #include "runtime/objects/object_links.h"
+#include "runtime/objects/variants_links.h"
+#include "runtime/text/number_text_links.h"
 #include "runtime/text/string_links.h"
 
 extern "C" int64_t RuntimeServiceNotAvailable();
@@ -23,6 +25,8 @@ void InstallLinkTable() {
   LinkInstallProvisions(StringsLinkProvisions());
   LinkInstallProvisions(ObjectsLinkProvisions());
   LinkInstallProvisions(EncodingsLinkProvisions());
+  LinkInstallProvisions(NumberTextLinkProvisions());
+  LinkInstallProvisions(VariantsLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }

@@ -18,6 +18,7 @@
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
+#include "runtime/objects/variant_boxes.h"
 #include "runtime/text/string_compare.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_map.h"
@@ -110,6 +111,7 @@ void LinkDefinitionEntries(const ObjectDefinition* d) {
     LinkEntry(d->instanceVariables[i].getter);
     LinkEntry(d->instanceVariables[i].setter);
   }
+  for (int32_t i = 0; i < d->methodCount; i++) LinkEntry(d->methods[i].entry);
   for (int32_t i = 0; i < d->hookInstanceCount; i++) LinkEntry(d->hookInstances[i].handler);
   for (int32_t i = 0; i < d->interfaceCount; i++) {
     const InterfaceDefinition& itf = d->interfaces[i];
@@ -136,6 +138,7 @@ void CountDefinition(const ObjectDefinition* d, const ClassRecord* base, Counts&
   }
   c.interfaces += d->interfaceCount;
   c.events += d->hookCount;
+  c.methods += d->methodCount;
   for (int32_t i = 0; i < d->accessorCount; i++) {
     const AccessorDefinition& a = d->accessors[i];
     if (a.userFlags & kSystemPropertyVirtual) {
@@ -198,6 +201,12 @@ void FillRecord(const ObjectDefinition* d, ClassRecord* base, ClassRecord* cls) 
       vtable[m] = MethodEntry{method.entry.entry, PermanentString(method.signature)};
     }
     cls->interfaces[itf++] = InterfaceEntry{LookupObjectDefinition(source.interface), count, vtable};
+  }
+
+  int32_t method = base ? base->methodCount : 0;
+  for (int32_t i = 0; i < d->methodCount; i++) {
+    const MemberDefinition& m = d->methods[i];
+    cls->methods[method++] = MethodEntry{m.entry.entry, PermanentString(m.signature)};
   }
 
   int32_t accessor = base ? base->accessorCount : 0;
@@ -309,6 +318,7 @@ void RegisterObjectModelClasses() {
   RegisterIntrinsicClass(&kWeakRefDefinition);
   RegisterIntrinsicClass(&kCollectionDefinition);
   RegisterIntrinsicClass(&kObjectCursorDefinition);
+  RegisterVariantClasses();
 }
 
 void SetPluginClassLookup(PluginClassLookup lookup) { gPluginClassLookup = lookup; }

@@ -19,17 +19,18 @@
 ** Counts of a built record are the base's counts plus: one interface entry
 ** per listed interface, one event per declared hook, one accessor per
 ** getter and one per setter, one property per instance variable whose
-** kind is not kInstanceVariableNoProperty.  Built-in classes add no virtual
-** methods.  Instance variables must carry their running property index
+** kind is not kInstanceVariableNoProperty, one method per listed method
+** (the class's own entries follow the base's in the method table, in list
+** order).  Instance variables must carry their running property index
 ** (base properties included) and the total must equal mPropertyTableSize,
 ** otherwise the definition is outdated and reported.
 **
 ** Registration (RegisterIntrinsicClass / RegisterIntrinsicModule) enters a
 ** definition in the intrinsic class map or the module map by name and
-** enters the entry points of its accessors, initializer, finalizer and
-** members in the link table under their names.  A module is a definition
-** with objectSize 0 and no super, initializer, finalizer, hooks, hook
-** instances, menu handlers or interfaces.
+** enters the entry points of its accessors, initializer, finalizer,
+** methods and members in the link table under their names.  A module is a
+** definition with objectSize 0 and no super, initializer, finalizer, hooks,
+** hook instances, menu handlers or interfaces.
 **
 ** Everything here runs on the one running cooperative thread; the maps and
 ** the cache take no lock.  Definitions must outlive the process (they are
@@ -138,6 +139,8 @@ struct ObjectDefinition {
   const InstanceVariableDefinition* instanceVariables = nullptr;
   int32_t instanceVariableCount = 0;
   int32_t mPropertyTableSize = 0; /* properties of the built record, base included */
+  const MemberDefinition* methods = nullptr; /* virtual methods added after the base's */
+  int32_t methodCount = 0;
 };
 
 namespace quendal {
@@ -158,7 +161,8 @@ const ObjectDefinition* FindIntrinsicClass(std::string_view name);
 const ObjectDefinition* FindIntrinsicModule(std::string_view name);
 
 /* Registers the object model's own classes, once: the exception classes in
-** their fixed order, then Delegate, WeakRef, Collection and ObjectCursor.
+** their fixed order, then Delegate, WeakRef, Collection, ObjectCursor and
+** the variant boxes.
 ** RuntimeLookupClass calls it on first use; start-up may call it earlier. */
 void RegisterObjectModelClasses();
 

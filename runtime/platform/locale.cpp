@@ -7,11 +7,22 @@
 ** known language with no or an unknown country maps to its primary id with
 ** SUBLANG_DEFAULT (1); anything else, "C" and "POSIX" included, is
 ** English (United States), 0x0409.
+**
+** Number separators come from ICU's number symbols for the locale named
+** "ll_CC@numbers=latn" (the Latin digits' symbols, as Win32 gives them
+** whatever the locale's native digits are).
 */
 #include "runtime/platform/locale.h"
 
+#include <unicode/unum.h>
+
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
+#include <utility>
+
+#include "runtime/platform/errors.h"
 
 namespace quendal::platform {
 
@@ -53,9 +64,9 @@ static const CountryLanguage kCountryLanguages[] = {
     {"pt_PT", 0x0816}, {"sv_SE", 0x041D}, {"sv_FI", 0x081D},
 };
 
-/* The first non-empty of LC_ALL, LC_MESSAGES and LANG, or "". */
-static std::string LocaleFromEnvironment() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+/* The first non-empty of LC_ALL, category and LANG, or "". */
+static std::string LocaleFromEnvironment(const char* category = "LC_MESSAGES") {
+  for (const char* variable : {"LC_ALL", category, "LANG"}) {
     const char* value = getenv(variable);
     if (value != nullptr && value[0] != '\0') return value;
   }
@@ -87,5 +98,107 @@ static LANGID LangIdFromLocaleName(const std::string& name) {
 }
 
 LANGID GetUserDefaultLangID() { return LangIdFromLocaleName(LocaleFromEnvironment()); }
+
+/* ---- locale information -------------------------------------------------- */
+
+/* The ICU locale ("ll_CC") of a language id, or "" when the id is unknown. */
+static std::string IcuLocaleOfLangId(LANGID id) {
+  for (const CountryLanguage& entry : kCountryLanguages) {
+    if (entry.id == id) return entry.locale;
+  }
+  for (const PrimaryLanguage& entry : kPrimaryLanguages) {
+    if (LANGID(kSublangDefault | entry.primary) == id) return entry.language;
+  }
+  return "";
+}
+
+/* The ICU locale of an LCID, or "" when it names no locale served here. */
+static std::string IcuLocaleOf(LCID locale) {
+  if (locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT) {
+    std::string name = LocaleFromEnvironment("LC_NUMERIC");
+    std::string base = name.substr(0, name.find_first_of(".@"));
+    for (char& c : base) c = c == '-' ? '_' : c;
+    if (LangIdFromLocaleName(base) == kEnglishUnitedStates) return "en_US";
+    return base;
+  }
+  if (locale == LOCALE_INVARIANT) return "en_US";
+  if (locale > 0xFFFF) return ""; /* sort ids are not served */
+  return IcuLocaleOfLangId(LANGID(locale));
+}
+
+static bool Fail(DWORD code) {
+  SetLastError(code);
+  return false;
+}
+
+/* ICU's symbol for an ICU locale name, or false.  Opening a number format
+** is costly and the runtime asks for the separators on every CDbl, so the
+** answers are kept, per locale and symbol, for the life of the process. */
+static bool IcuSymbol(const std::string& name, UNumberFormatSymbol symbol, std::u16string& out) {
+  static std::mutex mutex;
+  static auto* known = new std::map<std::pair<std::string, int>, std::u16string>();
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = known->find({name, int(symbol)});
+  if (found != known->end()) {
+    out = found->second;
+    return true;
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  UNumberFormat* format = unum_open(UNUM_DECIMAL, nullptr, 0, (name + "@numbers=latn").c_str(), nullptr, &status);
+  if (U_FAILURE(status)) return false;
+  UChar buffer[16];
+  int32_t length = unum_getSymbol(format, symbol, buffer, 16, &status);
+  unum_close(format);
+  if (U_FAILURE(status)) return false;
+  out.assign(reinterpret_cast<const char16_t*>(buffer), size_t(length));
+  known->emplace(std::make_pair(name, int(symbol)), out);
+  return true;
+}
+
+/* The symbol as UTF-16, or false with the last error set. */
+static bool LocaleSymbol(LCID locale, LCTYPE type, std::u16string& out) {
+  UNumberFormatSymbol symbol;
+  if (type == LOCALE_SDECIMAL) symbol = UNUM_DECIMAL_SEPARATOR_SYMBOL;
+  else if (type == LOCALE_STHOUSAND) symbol = UNUM_GROUPING_SEPARATOR_SYMBOL;
+  else return Fail(ERROR_INVALID_FLAGS);
+  std::string name = IcuLocaleOf(locale);
+  if (name.empty() || !IcuSymbol(name, symbol, out)) return Fail(ERROR_INVALID_PARAMETER);
+  return true;
+}
+
+/* Copies count units and a zero into data (size units) by the Win32 rule. */
+template <typename Unit>
+static int CopyWithTerminator(const Unit* text, int count, Unit* data, int size) {
+  if (size < 0 || (size > 0 && data == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (size == 0) return count + 1;
+  if (size < count + 1) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  for (int i = 0; i < count; i++) data[i] = text[i];
+  data[count] = 0;
+  return count + 1;
+}
+
+int GetLocaleInfoW(LCID locale, LCTYPE type, WCHAR* data, int size) {
+  std::u16string symbol;
+  if (!LocaleSymbol(locale, type, symbol)) return 0;
+  return CopyWithTerminator(symbol.data(), int(symbol.size()), data, size);
+}
+
+int GetLocaleInfoA(LCID locale, LCTYPE type, char* data, int size) {
+  std::u16string symbol;
+  if (!LocaleSymbol(locale, type, symbol)) return 0;
+  std::string bytes;
+  if (!symbol.empty()) {
+    int n = WideCharToMultiByte(CP_ACP, 0, symbol.data(), int(symbol.size()), nullptr, 0, nullptr, nullptr);
+    bytes.resize(size_t(n));
+    WideCharToMultiByte(CP_ACP, 0, symbol.data(), int(symbol.size()), bytes.data(), n, nullptr, nullptr);
+  }
+  return CopyWithTerminator(bytes.data(), int(bytes.size()), data, size);
+}
 
 } // namespace quendal::platform

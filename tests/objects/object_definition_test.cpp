@@ -34,6 +34,7 @@ const InstanceVariableDefinition kBaseVariables[] = {
     {"Width", 0, "Integer", 0, 48, QUENDAL_ENTRY(TestDefGetter), QUENDAL_ENTRY(TestDefSetter)},
     {"Hidden", kInstanceVariableNoProperty, "Integer", 0, 52, {nullptr, nullptr}, {nullptr, nullptr}},
 };
+const MemberDefinition kBaseMethods[] = {{QUENDAL_ENTRY(TestDefMethod), "Draw%%o<TestDefBase>"}};
 const ObjectDefinition kTestBase = {
     .className = "TestDefBase",
     .objectSize = 64,
@@ -44,6 +45,8 @@ const ObjectDefinition kTestBase = {
     .instanceVariables = kBaseVariables,
     .instanceVariableCount = 2,
     .mPropertyTableSize = 1,
+    .methods = kBaseMethods,
+    .methodCount = 1,
 };
 
 const EventInstanceDefinition kDerivedHandlers[] = {{"closed", QUENDAL_ENTRY(TestDefOpened)}};
@@ -64,6 +67,7 @@ const InstanceVariableDefinition kDerivedVariables[] = {
     {"Owner", 0, "TestDefBase", 2, 64, {nullptr, nullptr}, {nullptr, nullptr}},
     {"Names", 0, "String(,)", 3, 72, {nullptr, nullptr}, {nullptr, nullptr}},
 };
+const MemberDefinition kDerivedMethods[] = {{QUENDAL_ENTRY(TestDefGetter), "Area%i4%o<TestDefDerived>"}};
 const ObjectDefinition kTestDerived = {
     .className = "TestDefDerived",
     .super = &kTestBase,
@@ -79,6 +83,8 @@ const ObjectDefinition kTestDerived = {
     .instanceVariables = kDerivedVariables,
     .instanceVariableCount = 3,
     .mPropertyTableSize = 4,
+    .methods = kDerivedMethods,
+    .methodCount = 1,
 };
 
 TEST(ObjectDefinitions, ARecordIsBuiltFromTheDefinitionAndItsBase) {
@@ -123,7 +129,12 @@ TEST(ObjectDefinitions, ARecordIsBuiltFromTheDefinitionAndItsBase) {
   EXPECT_EQ(Text(cls->properties[1].declaration), "Title%s%");
   EXPECT_EQ(Text(cls->properties[2].declaration), "Owner%o<TestDefBase>%");
   EXPECT_EQ(Text(cls->properties[3].declaration), "Names%a2s%");
-  EXPECT_EQ(cls->methodCount, 0);
+  /* Methods: the base's first, then the class's own. */
+  ASSERT_EQ(cls->methodCount, 2);
+  EXPECT_EQ(cls->methods[0].entry, reinterpret_cast<void*>(&TestDefMethod));
+  EXPECT_EQ(Text(cls->methods[0].signature), "Draw%%o<TestDefBase>");
+  EXPECT_EQ(Text(cls->methods[1].signature), "Area%i4%o<TestDefDerived>");
+  EXPECT_EQ(base->methodCount, 1);
 
   /* Cached: the same record every time. */
   EXPECT_EQ(LookupObjectDefinition(&kTestDerived), cls);
