@@ -1,5 +1,6 @@
 /*
-** The user's default language id from the POSIX locale environment.
+** The user's default language id from the POSIX locale environment, and
+** the locale names behind language ids for the date and time formats.
 **
 ** A locale name is "ll[_CC][.codeset][@modifier]" ("-" is accepted for
 ** "_").  A Win32 language id is MAKELANGID(primary, sub) = sub << 10 |
@@ -9,8 +10,10 @@
 ** English (United States), 0x0409.
 */
 #include "runtime/platform/locale.h"
+#include "runtime/platform/locale_internal.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 namespace quendal::platform {
@@ -53,9 +56,9 @@ static const CountryLanguage kCountryLanguages[] = {
     {"pt_PT", 0x0816}, {"sv_SE", 0x041D}, {"sv_FI", 0x081D},
 };
 
-/* The first non-empty of LC_ALL, LC_MESSAGES and LANG, or "". */
-static std::string LocaleFromEnvironment() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+/* The first non-empty of the variables, or "". */
+static std::string LocaleFromEnvironment(std::initializer_list<const char*> variables) {
+  for (const char* variable : variables) {
     const char* value = getenv(variable);
     if (value != nullptr && value[0] != '\0') return value;
   }
@@ -86,6 +89,39 @@ static LANGID LangIdFromLocaleName(const std::string& name) {
   return LANGID(kSublangDefault | known->primary);
 }
 
-LANGID GetUserDefaultLangID() { return LangIdFromLocaleName(LocaleFromEnvironment()); }
+LANGID GetUserDefaultLangID() {
+  return LangIdFromLocaleName(LocaleFromEnvironment({"LC_ALL", "LC_MESSAGES", "LANG"}));
+}
+
+std::string TimeLocaleName() {
+  std::string name = LocaleFromEnvironment({"LC_ALL", "LC_TIME", "LANG"});
+  std::string base = name.substr(0, name.find_first_of(".@"));
+  if (base.empty() || base == "C" || base == "POSIX") return "en_US";
+  for (char& c : base) {
+    if (c == '-') c = '_';
+  }
+  return base;
+}
+
+bool LocaleNameForLcid(LCID locale, std::string* name) {
+  if (locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT) {
+    *name = TimeLocaleName();
+    return true;
+  }
+  LANGID id = LANGID(locale & 0xFFFF);
+  for (const CountryLanguage& entry : kCountryLanguages) {
+    if (entry.id == id) {
+      *name = entry.locale;
+      return true;
+    }
+  }
+  for (const PrimaryLanguage& entry : kPrimaryLanguages) {
+    if (LANGID(kSublangDefault | entry.primary) == id) {
+      *name = entry.language;
+      return true;
+    }
+  }
+  return false;
+}
 
 } // namespace quendal::platform
