@@ -39,16 +39,6 @@ void Sleep(DWORD milliseconds) {
 
 /* ---- calendar ----------------------------------------------------------- */
 
-/* Days from 1970-01-01 to y-m-d (proleptic Gregorian; m 1..12). */
-static int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  int64_t era = (y >= 0 ? y : y - 399) / 400;
-  int64_t yoe = y - era * 400;
-  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 struct CivilDate {
   int64_t year;
   int64_t month;
@@ -74,7 +64,7 @@ static int DaysInMonth(int64_t y, int64_t m) {
   return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
 }
 
-static const int64_t kDaysFrom1601To1970 = -DaysFromCivil(1601, 1, 1);
+static constexpr int64_t kDaysFrom1601To1970 = -DaysFromCivil(1601, 1, 1);
 
 BOOL SystemTimeToFileTime(const SYSTEMTIME* system, FILETIME* file) {
   if (system == nullptr || file == nullptr) {

@@ -74,6 +74,23 @@ inline FILETIME FileTimeFromValue(uint64_t value) {
 inline constexpr uint64_t kFileTimeUnitsPerSecond = 10000000u;
 inline constexpr uint64_t kFileTimeOfUnixEpoch = 116444736000000000u;
 
+/* Days from 1970-01-01 to year-month-day of the proleptic Gregorian
+** calendar (the civil-day formula), for any year; month 1..12, day any
+** value (day 0 is the last day of the month before). */
+constexpr int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+/* The same counted from 1601-01-01 (negative before it). */
+constexpr int64_t DaysFrom1601(int64_t year, int64_t month, int64_t day) {
+  return DaysFromCivil(year, month, day) - DaysFromCivil(1601, 1, 1);
+}
+
 void GetLocalTime(SYSTEMTIME* time);
 void GetSystemTime(SYSTEMTIME* time);
 void GetSystemTimeAsFileTime(FILETIME* time);
