@@ -94,6 +94,13 @@ TEST_F(FolderItemTest, PathsAreParsedValidatedAndNormalised) {
   EXPECT_EQ(Path(spaced), W("a b.txt"));
   EXPECT_EQ(Take(FileURLGetter(F(spaced))), "file://" + dir_.path() + "/a%20b.txt");
   EXPECT_FALSE(Get("http://example/x", 2));
+
+  /* "?" is an ordinary character of a name here, not a pattern. */
+  WriteFile(dir_.File("axb"), "123");
+  Item odd = Get(W("a?b"));
+  EXPECT_FALSE(fileExistsGetter(F(odd)));
+  WriteFile(dir_.File("a?b"), "1");
+  EXPECT_EQ(fileSizeGetter(F(odd)), 1);
 }
 
 TEST_F(FolderItemTest, DriveRootsAreFoldersWithoutParents) {

@@ -46,6 +46,20 @@ std::string NameOf(const p::WIN32_FIND_DATAW& data) {
   return p::Utf8FromUtf16(data.cFileName, std::char_traits<char16_t>::length(data.cFileName));
 }
 
+/* The entry's find data ("." of a root, which lists no entry of its own).
+** A name holding "*" or "?" (legal here) is searched as a pattern, so the
+** matches are walked until the one of exactly that name. */
+bool FindDataOf(const std::string& path, bool root, p::WIN32_FIND_DATAW* data) {
+  p::HANDLE found = p::FindFirstFileW(Wide(root ? path + "\\." : path).c_str(), data);
+  if (found == p::INVALID_HANDLE_VALUE) return false;
+  std::string name = root ? "." : LastPathComponent(path);
+  bool exact = NameOf(*data) == name;
+  while (!exact && p::FindNextFileW(found, data)) exact = NameOf(*data) == name;
+  p::FindClose(found);
+  if (!exact) p::SetLastError(p::ERROR_FILE_NOT_FOUND);
+  return exact;
+}
+
 /* Calls visit with every entry name of the folder ("." and ".." left out)
 ** until it returns false; false when the folder cannot be listed. */
 template <typename Visit>
@@ -153,7 +167,8 @@ FolderItemImp* FolderItemImpWin32::Clone() const {
 
 bool FolderItemImpWin32::Exists() {
   p::WIN32_FIND_DATAW data;
-  p::HANDLE found = p::FindFirstFileW(Wide(root_ ? path_ + "\\*" : path_).c_str(), &data);
+  if (!root_ && FindDataOf(path_, false, &data)) return true;
+  p::HANDLE found = root_ ? p::FindFirstFileW(Wide(path_ + "\\*").c_str(), &data) : p::INVALID_HANDLE_VALUE;
   if (found != p::INVALID_HANDLE_VALUE) {
     p::FindClose(found);
     return true;
@@ -313,14 +328,6 @@ FolderItemImpWin32* FolderItemImpWin32::FromSaveInfo(const std::string& info, Fo
 }
 
 namespace {
-
-/* The entry's find data ("." of a root, which lists no entry of its own). */
-bool FindDataOf(const std::string& path, bool root, p::WIN32_FIND_DATAW* data) {
-  p::HANDLE found = p::FindFirstFileW(Wide(root ? path + "\\." : path).c_str(), data);
-  if (found == p::INVALID_HANDLE_VALUE) return false;
-  p::FindClose(found);
-  return true;
-}
 
 bool TotalSecondsOfFileTime(const p::FILETIME& utc, double* seconds) {
   p::FILETIME local;
