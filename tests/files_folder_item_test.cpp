@@ -259,6 +259,35 @@ TEST_F(FolderItemTest, FileTypesDatesAndSaveInformation) {
   EXPECT_EQ(FolderItemGetRelative(F(folder), Make("not save information").get()), nullptr);
 }
 
+TEST_F(FolderItemTest, PermissionsOwnersAndDriveRelativePaths) {
+  WriteFile(dir_.File("run.sh"), "#!/bin/sh\n");
+  Item script = Get(W("run.sh"));
+  FolderItemSetPermissionsInteger(F(script), 0640);
+  EXPECT_EQ(FolderItemGetPermissions(F(script)), 0640);
+  FolderItemImpMakeFileExecutable(F(script)); /* whoever reads may run */
+  EXPECT_EQ(FolderItemGetPermissions(F(script)), 0750);
+  ObjectRef bits(CreateInstance(&kPermissionsDefinition));
+  auto* permissions = reinterpret_cast<PermissionsObject*>(bits.get());
+  PermissionsCtor(permissions, 0404);
+  PermissionsSetter(permissions, 0200, true);
+  EXPECT_TRUE(PermissionsGetter(permissions, 04));
+  EXPECT_FALSE(PermissionsGetter(permissions, 040));
+  FolderItemSetPermissionsClass(F(script), permissions);
+  EXPECT_EQ(FolderItemGetPermissions(F(script)), 0604);
+
+  EXPECT_FALSE(Take(FolderItemOwnerGetter(F(script))).empty());
+  FolderItemOwnerSetter(F(script), Make("no-such-user-of-this-host").get());
+  EXPECT_EQ(FolderItemGetLastError(F(script)), 87);
+
+  /* "Z:name" is read against the current folder of drive Z:. */
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  std::string path = Path(Get("Z:run.sh"));
+  ASSERT_EQ(chdir(saved), 0);
+  EXPECT_EQ(path, W("run.sh"));
+}
+
 TEST_F(FolderItemTest, AnItemWithoutImplementationIsReported) {
   Item empty(CreateInstance(&kFolderItemDefinition));
   FailureCapture failures;

@@ -187,6 +187,12 @@ TEST_F(StreamTest, ShortReadsAndPStrings) {
   BinaryStreamSetPosition(stream, 258);
   EXPECT_EQ(Take(BinaryStreamRead(stream, 100, nullptr)), "abc");
   EXPECT_EQ(BinaryStreamRead(stream, 0, nullptr), nullptr);
+  /* Cutting the file leaves the position where it was. */
+  BinaryStreamSetPosition(stream, 4);
+  BinaryStreamSetLength(stream, 2);
+  EXPECT_EQ(BinaryStreamGetPosition(stream), 4);
+  EXPECT_EQ(BinaryStreamGetLength(stream), 2);
+  EXPECT_TRUE(BinaryStreamEOF(stream));
   BinaryStreamClose(stream);
   EXPECT_EQ(BinaryStreamReadLong(stream), 0);
   EXPECT_TRUE(BinaryStreamEOF(stream));
