@@ -111,19 +111,26 @@ const char* LinkStaticRowGroup(size_t index) {
   return gStaticInfo[index].group;
 }
 
+/* Binds every static row of that exact name; false when none has it. */
+static bool BindStaticRows(std::string_view name, void* entry, bool* twice = nullptr) {
+  bool named = false;
+  for (size_t i = 0; i < kStaticRowCount; i++) {
+    if (std::string_view(gStaticRows[i].name) != name) continue;
+    named = true;
+    if (gStaticInfo[i].state != LinkRowState::Placeholder) {
+      if (twice) *twice = true;
+      continue;
+    }
+    gStaticRows[i].entry = entry;
+    gStaticInfo[i].state = LinkRowState::Built;
+  }
+  return named;
+}
+
 void LinkInstallProvisions(LinkProvisions provisions) {
   for (const LinkProvision& p : provisions) {
-    bool named = false, twice = false;
-    for (size_t i = 0; i < kStaticRowCount; i++) {
-      if (std::string_view(gStaticRows[i].name) != p.name) continue;
-      named = true;
-      if (gStaticInfo[i].state != LinkRowState::Placeholder) {
-        twice = true;
-        continue;
-      }
-      gStaticRows[i].entry = p.entry;
-      gStaticInfo[i].state = LinkRowState::Built;
-    }
+    bool twice = false;
+    bool named = BindStaticRows(p.name, p.entry, &twice);
     if (!named) gProblems.push_back(std::string("not in the catalogue: ") + p.name);
     if (twice) gProblems.push_back(std::string("provided twice: ") + p.name);
   }
@@ -173,6 +180,11 @@ void LinkRegister(const char* name, void* entry) {
   BuildIndexIfNeeded();
   if (name) {
     const LinkRow* old = LinkLookupRow(name);
+    if (old && old->entry == reinterpret_cast<void*>(&RuntimeServicePlaceholder)) {
+      /* A catalogue row that no provision served yet takes the entry. */
+      BindStaticRows(old->name, entry);
+      return;
+    }
     if (old) {
       if (old->entry != entry) {
         RuntimeFailureReport(kFailureAssertion, "relocentry.cpp", __LINE__,

@@ -78,8 +78,9 @@ void* LinkLookup(const char* name);
 const LinkRow* LinkLookupRow(const char* name);
 
 /* Link registration: a null entry does nothing; a known name with the same
-** entry does nothing; a known name with another entry is reported and
-** ignored; otherwise a dynamic row is appended.  name is borrowed and must
+** entry does nothing; a catalogue name still bound to the placeholder takes
+** the entry (every row of that name); a known name with another entry is
+** reported and ignored; otherwise a dynamic row is appended.  name is borrowed and must
 ** outlive the process (plugin names are copied by the caller). */
 void LinkRegister(const char* name, void* entry);
 

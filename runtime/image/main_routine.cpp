@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "runtime/base/link_table.h"
-#include "runtime/image/link_install.h"
+#include "runtime/image/runtime_install.h"
 #include "runtime/image/loader.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/thread_stack.h"
@@ -65,7 +65,7 @@ void SetStartupArguments(int argc, char** argv) {
 }
 
 int RuntimeMain(int argc, char** argv, char** /*envp*/) {
-  InstallLinkTable();
+  InstallRuntime();
   if (ListLinkRowsIfAsked()) return 0;
   gScriptCode = ScriptCodeForLanguage(platform::GetUserDefaultLangID());
   gModule = platform::GetModuleHandleA(nullptr);

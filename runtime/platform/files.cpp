@@ -1,5 +1,7 @@
 /*
-** Win32 file services over POSIX descriptors.
+** Win32 file handles over POSIX descriptors: opening, reading, writing,
+** positions, sizes and times.  Names, folders and searches live in
+** file_names.cpp; share modes in file_sharing.cpp.
 **
 ** Handle encoding: HANDLE = (void*)(fd + 1).  No state lives beside the
 ** descriptor, so a handle needs no allocation, a stale or forged handle
@@ -9,7 +11,10 @@
 ** therefore maps to O_SYNC at open time rather than to an fsync at close.
 **
 ** Win32 semantics kept here, beyond the plain call mapping:
-**  - a folder opened as a file fails with ERROR_ACCESS_DENIED;
+**  - a folder opened as a file fails with ERROR_ACCESS_DENIED (unless
+**    FILE_FLAG_BACKUP_SEMANTICS asks for it, for its times);
+**  - CREATE_ALWAYS and TRUNCATE_EXISTING truncate only after the share
+**    check has admitted the handle, so a refused open changes nothing;
 **  - ReadFile fills the buffer from a regular file unless it meets the
 **    end (EOF is success with fewer or 0 bytes); from a pipe or terminal
 **    it returns what one read gives, as Win32 does;
@@ -31,6 +36,8 @@
 #include <string>
 
 #include "runtime/platform/errors.h"
+#include "runtime/platform/file_sharing.h"
+#include "runtime/platform/files_internal.h"
 #include "runtime/platform/paths.h"
 
 namespace quendal::platform {
@@ -46,8 +53,7 @@ HANDLE HandleFromDescriptor(int fd) {
   return reinterpret_cast<HANDLE>(uintptr_t(fd) + 1);
 }
 
-/* POSIX form of a Windows path, or nullopt with the last error set. */
-static std::optional<std::string> PosixPathOrFail(const std::string& windowsPath) {
+std::optional<std::string> PosixPathOrFail(const std::string& windowsPath) {
   std::optional<std::string> posix = PosixPathFromWindows(windowsPath);
   if (!posix || posix->empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -56,7 +62,7 @@ static std::optional<std::string> PosixPathOrFail(const std::string& windowsPath
   return posix;
 }
 
-static std::string Utf8FromTerminatedUtf16(const WCHAR* text) {
+std::string Utf8FromTerminatedUtf16(const WCHAR* text) {
   return Utf8FromUtf16(text, std::char_traits<WCHAR>::length(text));
 }
 
@@ -84,7 +90,8 @@ static int OpenFlagsForAccess(DWORD access) {
 }
 
 /* Opens path as the disposition asks.  existed tells whether the file was
-** there before (for ERROR_ALREADY_EXISTS).  Between the two steps of
+** there before (for ERROR_ALREADY_EXISTS and for the truncation, which the
+** caller does once the share check has passed).  Between the two steps of
 ** OPEN_ALWAYS and CREATE_ALWAYS another process may create or delete the
 ** file, so they retry a few times before giving up with the last errno. */
 static int OpenWithDisposition(const char* path, int flags, DWORD disposition, mode_t mode,
@@ -96,25 +103,16 @@ static int OpenWithDisposition(const char* path, int flags, DWORD disposition, m
       *existed = false;
       return open(path, flags | O_CREAT | O_EXCL, mode);
     case OPEN_EXISTING:
-      *existed = true;
-      return open(path, flags);
     case TRUNCATE_EXISTING:
       *existed = true;
-      return open(path, flags | O_TRUNC);
+      return open(path, flags);
     case OPEN_ALWAYS:
+    case CREATE_ALWAYS:
       for (int attempt = 0; attempt < kRaceRetries; attempt++) {
         fd = open(path, flags);
         if (fd >= 0 || errno != ENOENT) return *existed = true, fd;
         fd = open(path, flags | O_CREAT | O_EXCL, mode);
         if (fd >= 0 || errno != EEXIST) return *existed = false, fd;
-      }
-      return fd;
-    case CREATE_ALWAYS:
-      for (int attempt = 0; attempt < kRaceRetries; attempt++) {
-        fd = open(path, flags | O_CREAT | O_EXCL, mode);
-        if (fd >= 0 || errno != EEXIST) return *existed = false, fd;
-        fd = open(path, flags | O_TRUNC);
-        if (fd >= 0 || errno != ENOENT) return *existed = true, fd;
       }
       return fd;
     default:
@@ -123,7 +121,32 @@ static int OpenWithDisposition(const char* path, int flags, DWORD disposition, m
   }
 }
 
-static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWORD disposition,
+static bool TruncatesOnOpen(DWORD disposition) {
+  return disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+}
+
+/* ERROR_SUCCESS when the freshly opened fd may be handed out: a regular
+** file (or a folder when asked for), admitted by the share check, and
+** truncated when the disposition says so. */
+static DWORD AcceptOpened(int fd, DWORD access, DWORD share, DWORD disposition, DWORD flags, bool existed) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return Win32ErrorFromErrno(errno);
+  if (S_ISDIR(st.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) return ERROR_ACCESS_DENIED;
+  DWORD shared = sharing::Admit(fd, access, share);
+  if (shared != ERROR_SUCCESS) return shared;
+  if (existed && TruncatesOnOpen(disposition) && S_ISREG(st.st_mode) && st.st_size != 0) {
+    int rc;
+    do rc = ftruncate(fd, 0); while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      DWORD error = Win32ErrorFromErrno(errno);
+      sharing::Forget(fd);
+      return error;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWORD share, DWORD disposition,
                                DWORD flags) {
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
       (disposition == TRUNCATE_EXISTING && !WantsWrite(access))) {
@@ -142,16 +165,11 @@ static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWO
     fd = OpenWithDisposition(path->c_str(), openFlags, disposition, mode, &existed);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
+    /* A folder opened for writing is EISDIR: ERROR_ACCESS_DENIED. */
     SetLastError(Win32ErrorFromErrnoForPath(errno, path->c_str()));
     return INVALID_HANDLE_VALUE;
   }
-  struct stat st;
-  DWORD error = ERROR_SUCCESS;
-  if (fstat(fd, &st) != 0) {
-    error = Win32ErrorFromErrno(errno);
-  } else if (S_ISDIR(st.st_mode)) {
-    error = ERROR_ACCESS_DENIED;
-  }
+  DWORD error = AcceptOpened(fd, access, share, disposition, flags, existed);
   if (error != ERROR_SUCCESS) {
     close(fd);
     SetLastError(error);
@@ -162,22 +180,22 @@ static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWO
   return HandleFromDescriptor(fd);
 }
 
-HANDLE CreateFileA(const char* path, DWORD access, DWORD /*share*/, void* /*security*/,
+HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
   if (path == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileAtPath(path, access, disposition, flags);
+  return CreateFileAtPath(path, access, share, disposition, flags);
 }
 
-HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*security*/,
+HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
   if (path == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileAtPath(Utf8FromTerminatedUtf16(path), access, disposition, flags);
+  return CreateFileAtPath(Utf8FromTerminatedUtf16(path), access, share, disposition, flags);
 }
 
 /* ---- reading and writing ------------------------------------------------ */
@@ -377,6 +395,11 @@ BOOL FlushFileBuffers(HANDLE file) {
 BOOL CloseHandle(HANDLE handle) {
   int fd = DescriptorOrFail(handle);
   if (fd < 0) return 0;
+  if (fcntl(fd, F_GETFD) == -1) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  sharing::Forget(fd);
   /* On Linux the descriptor is released even when close reports EINTR, so
   ** retrying could close a descriptor that another thread just opened. */
   if (close(fd) != 0 && errno != EINTR) {
@@ -386,83 +409,67 @@ BOOL CloseHandle(HANDLE handle) {
   return 1;
 }
 
-/* ---- names -------------------------------------------------------------- */
+/* ---- times ------------------------------------------------------------ */
 
-static DWORD GetFileAttributesAtPath(const std::string& windowsPath) {
-  std::optional<std::string> path = PosixPathOrFail(windowsPath);
-  if (!path) return INVALID_FILE_ATTRIBUTES;
+static FILETIME FileTimeOfTimespec(const struct timespec& t) {
+  int64_t units = int64_t(kFileTimeOfUnixEpoch) + int64_t(t.tv_sec) * int64_t(kFileTimeUnitsPerSecond) +
+                  t.tv_nsec / 100;
+  return FileTimeFromValue(units < 0 ? 0 : uint64_t(units));
+}
+
+static struct timespec TimespecOfFileTime(const FILETIME& t) {
+  int64_t units = int64_t(FileTimeValue(t)) - int64_t(kFileTimeOfUnixEpoch);
+  int64_t seconds = units / int64_t(kFileTimeUnitsPerSecond);
+  int64_t rest = units % int64_t(kFileTimeUnitsPerSecond);
+  if (rest < 0) rest += kFileTimeUnitsPerSecond, seconds--;
+  struct timespec out {};
+  out.tv_sec = time_t(seconds);
+  out.tv_nsec = long(rest * 100);
+  return out;
+}
+
+FileTimes FileTimesOfStat(const struct stat& st, const struct timespec* birth) {
+  return FileTimes{FileTimeOfTimespec(birth ? *birth : st.st_mtim), FileTimeOfTimespec(st.st_atim),
+                   FileTimeOfTimespec(st.st_mtim)};
+}
+
+BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write) {
+  int fd = DescriptorOrFail(file);
+  if (fd < 0) return 0;
   struct stat st;
-  if (stat(path->c_str(), &st) != 0) {
-    SetLastError(Win32ErrorFromErrnoForPath(errno, path->c_str()));
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  DWORD attributes = 0;
-  if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  if (faccessat(AT_FDCWD, path->c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS)) {
-    attributes |= FILE_ATTRIBUTE_READONLY;
-  }
-  return attributes != 0 ? attributes : DWORD(FILE_ATTRIBUTE_NORMAL);
-}
-
-DWORD GetFileAttributesA(const char* path) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  return GetFileAttributesAtPath(path);
-}
-
-DWORD GetFileAttributesW(const WCHAR* path) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  return GetFileAttributesAtPath(Utf8FromTerminatedUtf16(path));
-}
-
-static BOOL DeleteFileAtPath(const std::string& windowsPath) {
-  std::optional<std::string> path = PosixPathOrFail(windowsPath);
-  if (!path) return 0;
-  /* unlink of a folder is EISDIR on Linux, EPERM elsewhere: both are
-  ** ERROR_ACCESS_DENIED, as DeleteFile of a folder is on Win32. */
-  if (unlink(path->c_str()) != 0) {
-    SetLastError(Win32ErrorFromErrnoForPath(errno, path->c_str()));
+  if (fstat(fd, &st) != 0) {
+    SetLastErrorFromErrno();
     return 0;
   }
+  struct statx sx {};
+  bool born = statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME);
+  struct timespec birth {};
+  birth.tv_sec = time_t(sx.stx_btime.tv_sec);
+  birth.tv_nsec = long(sx.stx_btime.tv_nsec);
+  FileTimes times = FileTimesOfStat(st, born ? &birth : nullptr);
+  if (creation) *creation = times.creation;
+  if (access) *access = times.access;
+  if (write) *write = times.write;
   return 1;
 }
 
-BOOL DeleteFileA(const char* path) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write) {
+  int fd = DescriptorOrFail(file);
+  if (fd < 0) return 0;
+  if (creation != nullptr) {
+    SetLastError(ERROR_NOT_SUPPORTED);
     return 0;
   }
-  return DeleteFileAtPath(path);
-}
-
-BOOL DeleteFileW(const WCHAR* path) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  struct timespec times[2];
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_nsec = UTIME_OMIT;
+  if (access) times[0] = TimespecOfFileTime(*access);
+  if (write) times[1] = TimespecOfFileTime(*write);
+  if (futimens(fd, times) != 0) {
+    SetLastErrorFromErrno();
     return 0;
   }
-  return DeleteFileAtPath(Utf8FromTerminatedUtf16(path));
-}
-
-DWORD GetCurrentDirectoryW(DWORD size, WCHAR* buffer) {
-  std::string cwd(256, '\0');
-  while (getcwd(cwd.data(), cwd.size()) == nullptr) {
-    if (errno != ERANGE) {
-      SetLastErrorFromErrno();
-      return 0;
-    }
-    cwd.resize(cwd.size() * 2);
-  }
-  cwd.resize(cwd.find('\0'));
-  std::u16string wide = Utf16FromUtf8(WindowsPathFromPosix(cwd));
-  if (buffer == nullptr || size <= wide.size()) return DWORD(wide.size() + 1);
-  wide.copy(buffer, wide.size());
-  buffer[wide.size()] = u'\0';
-  return DWORD(wide.size());
+  return 1;
 }
 
 } // namespace quendal::platform

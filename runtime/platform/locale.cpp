@@ -1,5 +1,6 @@
 /*
-** The user's default language id from the POSIX locale environment.
+** The user's default language id from the POSIX locale environment, and
+** the locale names behind language ids for the date and time formats.
 **
 ** A locale name is "ll[_CC][.codeset][@modifier]" ("-" is accepted for
 ** "_").  A Win32 language id is MAKELANGID(primary, sub) = sub << 10 |
@@ -13,10 +14,12 @@
 ** whatever the locale's native digits are).
 */
 #include "runtime/platform/locale.h"
+#include "runtime/platform/locale_internal.h"
 
 #include <unicode/unum.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -64,9 +67,9 @@ static const CountryLanguage kCountryLanguages[] = {
     {"pt_PT", 0x0816}, {"sv_SE", 0x041D}, {"sv_FI", 0x081D},
 };
 
-/* The first non-empty of LC_ALL, category and LANG, or "". */
-static std::string LocaleFromEnvironment(const char* category = "LC_MESSAGES") {
-  for (const char* variable : {"LC_ALL", category, "LANG"}) {
+/* The first non-empty of the variables, or "". */
+static std::string LocaleFromEnvironment(std::initializer_list<const char*> variables) {
+  for (const char* variable : variables) {
     const char* value = getenv(variable);
     if (value != nullptr && value[0] != '\0') return value;
   }
@@ -97,42 +100,64 @@ static LANGID LangIdFromLocaleName(const std::string& name) {
   return LANGID(kSublangDefault | known->primary);
 }
 
-LANGID GetUserDefaultLangID() { return LangIdFromLocaleName(LocaleFromEnvironment()); }
-
-/* ---- locale information -------------------------------------------------- */
-
-/* The ICU locale ("ll_CC") of a language id, or "" when the id is unknown. */
-static std::string IcuLocaleOfLangId(LANGID id) {
-  for (const CountryLanguage& entry : kCountryLanguages) {
-    if (entry.id == id) return entry.locale;
-  }
-  for (const PrimaryLanguage& entry : kPrimaryLanguages) {
-    if (LANGID(kSublangDefault | entry.primary) == id) return entry.language;
-  }
-  return "";
+LANGID GetUserDefaultLangID() {
+  return LangIdFromLocaleName(LocaleFromEnvironment({"LC_ALL", "LC_MESSAGES", "LANG"}));
 }
 
-/* The ICU locale of an LCID, or "" when it names no locale served here. */
-static std::string IcuLocaleOf(LCID locale) {
+std::string TimeLocaleName() {
+  std::string name = LocaleFromEnvironment({"LC_ALL", "LC_TIME", "LANG"});
+  std::string base = name.substr(0, name.find_first_of(".@"));
+  if (base.empty() || base == "C" || base == "POSIX") return "en_US";
+  for (char& c : base) {
+    if (c == '-') c = '_';
+  }
+  return base;
+}
+
+bool LocaleNameForLcid(LCID locale, std::string* name) {
   if (locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT) {
-    std::string name = LocaleFromEnvironment("LC_NUMERIC");
+    *name = TimeLocaleName();
+    return true;
+  }
+  if (locale == LOCALE_INVARIANT) {
+    *name = "en_US";
+    return true;
+  }
+  LANGID id = LANGID(locale & 0xFFFF);
+  for (const CountryLanguage& entry : kCountryLanguages) {
+    if (entry.id == id) {
+      *name = entry.locale;
+      return true;
+    }
+  }
+  for (const PrimaryLanguage& entry : kPrimaryLanguages) {
+    if (LANGID(kSublangDefault | entry.primary) == id) {
+      *name = entry.language;
+      return true;
+    }
+  }
+  return false;
+}
+
+/* ---- number separators ------------------------------------------------------ */
+
+/* The locale whose number symbols an LCID stands for, or "" when it names
+** no locale served here (sort ids included). */
+static std::string NumberLocaleName(LCID locale) {
+  if (locale == LOCALE_USER_DEFAULT || locale == LOCALE_SYSTEM_DEFAULT) {
+    std::string name = LocaleFromEnvironment({"LC_ALL", "LC_NUMERIC", "LANG"});
     std::string base = name.substr(0, name.find_first_of(".@"));
     for (char& c : base) c = c == '-' ? '_' : c;
     if (LangIdFromLocaleName(base) == kEnglishUnitedStates) return "en_US";
     return base;
   }
-  if (locale == LOCALE_INVARIANT) return "en_US";
-  if (locale > 0xFFFF) return ""; /* sort ids are not served */
-  return IcuLocaleOfLangId(LANGID(locale));
+  std::string name;
+  if (locale > 0xFFFF || !LocaleNameForLcid(locale, &name)) return "";
+  return name;
 }
 
-static bool Fail(DWORD code) {
-  SetLastError(code);
-  return false;
-}
-
-/* ICU's symbol for an ICU locale name, or false.  Opening a number format
-** is costly and the runtime asks for the separators on every CDbl, so the
+/* ICU's symbol for a locale name, or false.  Opening a number format is
+** costly and the runtime asks for the separators on every CDbl, so the
 ** answers are kept, per locale and symbol, for the life of the process. */
 static bool IcuSymbol(const std::string& name, UNumberFormatSymbol symbol, std::u16string& out) {
   static std::mutex mutex;
@@ -155,50 +180,22 @@ static bool IcuSymbol(const std::string& name, UNumberFormatSymbol symbol, std::
   return true;
 }
 
-/* The symbol as UTF-16, or false with the last error set. */
-static bool LocaleSymbol(LCID locale, LCTYPE type, std::u16string& out) {
+bool NumberSymbolText(LCID locale, LCTYPE type, std::u16string* text) {
   UNumberFormatSymbol symbol;
-  if (type == LOCALE_SDECIMAL) symbol = UNUM_DECIMAL_SEPARATOR_SYMBOL;
-  else if (type == LOCALE_STHOUSAND) symbol = UNUM_GROUPING_SEPARATOR_SYMBOL;
-  else return Fail(ERROR_INVALID_FLAGS);
-  std::string name = IcuLocaleOf(locale);
-  if (name.empty() || !IcuSymbol(name, symbol, out)) return Fail(ERROR_INVALID_PARAMETER);
-  return true;
-}
-
-/* Copies count units and a zero into data (size units) by the Win32 rule. */
-template <typename Unit>
-static int CopyWithTerminator(const Unit* text, int count, Unit* data, int size) {
-  if (size < 0 || (size > 0 && data == nullptr)) {
+  if (type == LOCALE_SDECIMAL) {
+    symbol = UNUM_DECIMAL_SEPARATOR_SYMBOL;
+  } else if (type == LOCALE_STHOUSAND) {
+    symbol = UNUM_GROUPING_SEPARATOR_SYMBOL;
+  } else {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return false;
+  }
+  std::string name = NumberLocaleName(locale);
+  if (name.empty() || !IcuSymbol(name, symbol, *text)) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
+    return false;
   }
-  if (size == 0) return count + 1;
-  if (size < count + 1) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  for (int i = 0; i < count; i++) data[i] = text[i];
-  data[count] = 0;
-  return count + 1;
-}
-
-int GetLocaleInfoW(LCID locale, LCTYPE type, WCHAR* data, int size) {
-  std::u16string symbol;
-  if (!LocaleSymbol(locale, type, symbol)) return 0;
-  return CopyWithTerminator(symbol.data(), int(symbol.size()), data, size);
-}
-
-int GetLocaleInfoA(LCID locale, LCTYPE type, char* data, int size) {
-  std::u16string symbol;
-  if (!LocaleSymbol(locale, type, symbol)) return 0;
-  std::string bytes;
-  if (!symbol.empty()) {
-    int n = WideCharToMultiByte(CP_ACP, 0, symbol.data(), int(symbol.size()), nullptr, 0, nullptr, nullptr);
-    bytes.resize(size_t(n));
-    WideCharToMultiByte(CP_ACP, 0, symbol.data(), int(symbol.size()), bytes.data(), n, nullptr, nullptr);
-  }
-  return CopyWithTerminator(bytes.data(), int(bytes.size()), data, size);
+  return true;
 }
 
 } // namespace quendal::platform

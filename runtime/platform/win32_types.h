@@ -72,6 +72,7 @@ enum : DWORD {
   ERROR_RESOURCE_TYPE_NOT_FOUND = 1813,
   ERROR_RESOURCE_NAME_NOT_FOUND = 1814,
   ERROR_CANT_RESOLVE_FILENAME = 1921,
+  ERROR_NOT_A_REPARSE_POINT = 4390,
 };
 
 /* Error codes of the national-language services (runtime/platform/nls.h). */

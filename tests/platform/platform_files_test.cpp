@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,9 +24,9 @@ class PlatformFiles : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.ok()); }
 
-  HANDLE Open(const std::string& name, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-    return CreateFileA(dir_.Windows(name).c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags,
-                       nullptr);
+  HANDLE Open(const std::string& name, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL,
+              DWORD share = FILE_SHARE_READ) {
+    return CreateFileA(dir_.Windows(name).c_str(), access, share, nullptr, disposition, flags, nullptr);
   }
   void MakeFile(const std::string& name, const std::string& contents) {
     HANDLE h = Open(name, GENERIC_WRITE, CREATE_ALWAYS);
@@ -309,6 +310,58 @@ TEST_F(PlatformFiles, WideNamesAreStoredAsUtf8) {
   struct stat st;
   EXPECT_EQ(stat(dir_.Posix("\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E.txt").c_str(), &st), 0);
   EXPECT_EQ(GetFileAttributesW(wide.c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
+}
+
+TEST_F(PlatformFiles, ShareModesBetweenHandlesOfThisProcess) {
+  MakeFile("f.txt", "data");
+  const DWORD rw = GENERIC_READ | GENERIC_WRITE;
+  HANDLE writer = Open("f.txt", rw, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  /* A reader that shares writing may join; one that does not may not,
+  ** and neither may a second writer (the first shares reading only). */
+  HANDLE reader = Open("f.txt", GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Open("f.txt", GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+  /* A refused CREATE_ALWAYS truncates nothing. */
+  EXPECT_EQ(Open("f.txt", rw, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+  /* Attribute-only handles never conflict. */
+  HANDLE attributes = Open("f.txt", 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+  EXPECT_NE(attributes, INVALID_HANDLE_VALUE);
+  CloseHandle(attributes);
+  /* Deleting needs every open handle to share deletion. */
+  EXPECT_FALSE(DeleteFileA(dir_.Windows("f.txt").c_str()));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+  CloseHandle(reader);
+  CloseHandle(writer);
+  EXPECT_EQ(Contents("f.txt"), "data");
+  HANDLE again = Open("f.txt", rw, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+  EXPECT_NE(again, INVALID_HANDLE_VALUE);
+  CloseHandle(again);
+  EXPECT_TRUE(DeleteFileA(dir_.Windows("f.txt").c_str()));
+}
+
+TEST_F(PlatformFiles, ShareModesReachOtherProcesses) {
+  MakeFile("f.txt", "data");
+  HANDLE holder = Open("f.txt", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  /* The child may read (shared) but not write; it reports by exit code. */
+  std::string path = dir_.Windows("f.txt");
+  pid_t child = fork();
+  if (child == 0) {
+    HANDLE r = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE w = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    bool ok = r != INVALID_HANDLE_VALUE && w == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    _exit(ok ? 0 : 1);
+  }
+  ASSERT_GT(child, 0);
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  CloseHandle(holder);
 }
 
 TEST_F(PlatformFiles, CurrentDirectoryIsAWindowsPath) {

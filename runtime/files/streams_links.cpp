@@ -1,0 +1,88 @@
+/*
+** Stream services: the FolderItem operations that open streams, TextOutputStream, TextInputStream and BinaryStream.
+*/
+#include "runtime/files/streams_links.h"
+
+#include "runtime/files/streams.h"
+
+namespace quendal {
+
+LinkProvisions StreamsLinkProvisions() {
+  static const LinkProvision kProvisions[] = {
+      QUENDAL_PROVIDE(BinaryStreamClose),
+      QUENDAL_PROVIDE(BinaryStreamDestructor),
+      QUENDAL_PROVIDE(BinaryStreamEOF),
+      QUENDAL_PROVIDE(BinaryStreamFlush),
+      QUENDAL_PROVIDE(BinaryStreamGetLength),
+      QUENDAL_PROVIDE(BinaryStreamGetPosition),
+      QUENDAL_PROVIDE(BinaryStreamHandleCtor),
+      QUENDAL_PROVIDE(BinaryStreamHandleGetter),
+      QUENDAL_PROVIDE(BinaryStreamInitializer),
+      QUENDAL_PROVIDE(BinaryStreamLastErrorGetter),
+      QUENDAL_PROVIDE(BinaryStreamRead),
+      QUENDAL_PROVIDE(BinaryStreamReadBoolean),
+      QUENDAL_PROVIDE(BinaryStreamReadByte),
+      QUENDAL_PROVIDE(BinaryStreamReadCurrency),
+      QUENDAL_PROVIDE(BinaryStreamReadDouble),
+      QUENDAL_PROVIDE(BinaryStreamReadFloat),
+      QUENDAL_PROVIDE(BinaryStreamReadInt16),
+      QUENDAL_PROVIDE(BinaryStreamReadInt64),
+      QUENDAL_PROVIDE(BinaryStreamReadInt8),
+      QUENDAL_PROVIDE(BinaryStreamReadLong),
+      QUENDAL_PROVIDE(BinaryStreamReadPString),
+      QUENDAL_PROVIDE(BinaryStreamReadShort),
+      QUENDAL_PROVIDE(BinaryStreamReadUInt16),
+      QUENDAL_PROVIDE(BinaryStreamReadUInt32),
+      QUENDAL_PROVIDE(BinaryStreamReadUInt64),
+      QUENDAL_PROVIDE(BinaryStreamReadUInt8),
+      QUENDAL_PROVIDE(BinaryStreamSetLength),
+      QUENDAL_PROVIDE(BinaryStreamSetPosition),
+      QUENDAL_PROVIDE(BinaryStreamWrite),
+      QUENDAL_PROVIDE(BinaryStreamWriteBoolean),
+      QUENDAL_PROVIDE(BinaryStreamWriteByte),
+      QUENDAL_PROVIDE(BinaryStreamWriteCurrency),
+      QUENDAL_PROVIDE(BinaryStreamWriteDouble),
+      QUENDAL_PROVIDE(BinaryStreamWriteFloat),
+      QUENDAL_PROVIDE(BinaryStreamWriteInt16),
+      QUENDAL_PROVIDE(BinaryStreamWriteInt64),
+      QUENDAL_PROVIDE(BinaryStreamWriteInt8),
+      QUENDAL_PROVIDE(BinaryStreamWriteLong),
+      QUENDAL_PROVIDE(BinaryStreamWritePString),
+      QUENDAL_PROVIDE(BinaryStreamWriteShort),
+      QUENDAL_PROVIDE(BinaryStreamWriteUInt16),
+      QUENDAL_PROVIDE(BinaryStreamWriteUInt32),
+      QUENDAL_PROVIDE(BinaryStreamWriteUInt64),
+      QUENDAL_PROVIDE(BinaryStreamWriteUInt8),
+      QUENDAL_PROVIDE(BinaryStringMemoryBlockCtor),
+      QUENDAL_PROVIDE(BinaryStringStringCtor),
+      QUENDAL_PROVIDE(FolderItemAppendTextFile),
+      QUENDAL_PROVIDE(FolderItemCreateBinaryFile),
+      QUENDAL_PROVIDE(FolderItemCreateTextFile),
+      QUENDAL_PROVIDE(FolderItemOpenBinaryFile),
+      QUENDAL_PROVIDE(FolderItemOpenTextFile),
+      QUENDAL_PROVIDE(TextInputStreamClose),
+      QUENDAL_PROVIDE(TextInputStreamDestructor),
+      QUENDAL_PROVIDE(TextInputStreamEOF),
+      QUENDAL_PROVIDE(TextInputStreamGetPosition),
+      QUENDAL_PROVIDE(TextInputStreamHandleCtor),
+      QUENDAL_PROVIDE(TextInputStreamHandleGetter),
+      QUENDAL_PROVIDE(TextInputStreamInitializer),
+      QUENDAL_PROVIDE(TextInputStreamLastErrorGetter),
+      QUENDAL_PROVIDE(TextInputStreamRead),
+      QUENDAL_PROVIDE(TextInputStreamReadAll),
+      QUENDAL_PROVIDE(TextInputStreamReadLine),
+      QUENDAL_PROVIDE(TextInputStreamSetPosition),
+      QUENDAL_PROVIDE(TextOutputStreamClose),
+      QUENDAL_PROVIDE(TextOutputStreamDestructor),
+      QUENDAL_PROVIDE(TextOutputStreamFlush),
+      QUENDAL_PROVIDE(TextOutputStreamHandleCtor),
+      QUENDAL_PROVIDE(TextOutputStreamHandleGetter),
+      QUENDAL_PROVIDE(TextOutputStreamInitializer),
+      QUENDAL_PROVIDE(TextOutputStreamLastErrorGetter),
+      QUENDAL_PROVIDE(TextOutputStreamWrite),
+      QUENDAL_PROVIDE(TextOutputStreamWriteLine),
+  };
+  return kProvisions;
+}
+
+} // namespace quendal

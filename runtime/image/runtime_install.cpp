@@ -1,0 +1,55 @@
+/*
+** The one place that knows every module's provision list and every
+** layer's start-up.  A module that starts exporting services adds its
+** list here; a layer that needs start-up work or an installed interface
+** adds it here.
+*/
+#include "runtime/image/runtime_install.h"
+
+#include <cstdint>
+
+#include "runtime/base/link_table.h"
+#include "runtime/files/dates_links.h"
+#include "runtime/files/files_startup.h"
+#include "runtime/files/folder_item.h"
+#include "runtime/files/folder_item_links.h"
+#include "runtime/files/streams_links.h"
+#include "runtime/image/startup.h"
+#include "runtime/image/startup_links.h"
+#include "runtime/objects/encoding_links.h"
+#include "runtime/objects/object_links.h"
+#include "runtime/objects/variants_links.h"
+#include "runtime/text/number_text_links.h"
+#include "runtime/text/string_links.h"
+
+extern "C" int64_t RuntimeServiceNotAvailable();
+
+namespace quendal {
+
+namespace {
+
+void InstallLinkTable() {
+  LinkInstallProvisions(StringsLinkProvisions());
+  LinkInstallProvisions(NumberTextLinkProvisions());
+  LinkInstallProvisions(ObjectsLinkProvisions());
+  LinkInstallProvisions(EncodingsLinkProvisions());
+  LinkInstallProvisions(VariantsLinkProvisions());
+  LinkInstallProvisions(FolderItemLinkProvisions());
+  LinkInstallProvisions(StreamsLinkProvisions());
+  LinkInstallProvisions(DatesLinkProvisions());
+  LinkInstallProvisions(StartupLinkProvisions());
+  LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
+}
+
+} // namespace
+
+void InstallRuntime() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  InstallLinkTable();
+  InitializeFilesLayer();
+  InstallApplicationPathSource(&ApplicationPath);
+}
+
+} // namespace quendal

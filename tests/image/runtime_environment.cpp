@@ -1,0 +1,18 @@
+/*
+** The test processes start as the runtime's main routine does: with the
+** runtime put together by InstallRuntime.
+*/
+#include <gtest/gtest.h>
+
+#include "runtime/image/runtime_install.h"
+
+namespace {
+
+class RuntimeEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { quendal::InstallRuntime(); }
+};
+
+const auto* const gRuntimeEnvironment = ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+
+} // namespace
