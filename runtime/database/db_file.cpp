@@ -30,6 +30,10 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
+std::string DescribeTree(const TreeName& tree) {
+  return tree.catalogue ? std::string("the catalogue") : "tree \"" + tree.name + "\"";
+}
+
 std::string SystemError() { return " (system error " + std::to_string(platform::GetLastError()) + ")"; }
 
 /* Smallest record length of each page type. */
@@ -85,6 +89,7 @@ DbStatus DbFile::Open(const std::string& path, OpenAccess access, std::unique_pt
     *fault = db->fault_;
     return fault->status;
   }
+  db->VerifyTreeRoots();
   *out = std::move(db);
   return DbStatus::kOk;
 }
@@ -122,12 +127,50 @@ DbStatus DbFile::ReadHeader() {
   return DbStatus::kOk;
 }
 
+void DbFile::VerifyTreeRoots() {
+  struct Owner {
+    std::string name;
+    uint32_t page, offset;
+  };
+  std::unordered_map<uint32_t, Owner> owners; /* tree id -> the tree claiming it */
+  {
+    TreeCursor catalogue(this, TreeName::Catalogue(), KeySpec::Catalogue());
+    DbStatus s = catalogue.First();
+    while (s == DbStatus::kOk && !catalogue.atEnd()) {
+      Bytes record;
+      if (catalogue.Current(&record) != DbStatus::kOk) break;
+      const std::string name(reinterpret_cast<const char*>(record.data()) + kCatalogueName,
+                             Get32(record.data() + kCatalogueNameLength));
+      const uint32_t root = Get32(record.data() + kCatalogueRoot);
+      const uint32_t at = catalogue.offset() + kCatalogueRoot;
+      DbFault problem;
+      PageRef page;
+      if (root >= pageCount_) {
+        (void)DB_CORRUPT(&problem, catalogue.page(), at,
+                         "the catalogue names page " + std::to_string(root) + " beyond the end of the file as the root of " +
+                       DescribeTree(TreeName::Named(name)));
+      } else if (Fetch(root, &page) == DbStatus::kOk) {
+        const auto [other, fresh] = owners.emplace(page.treeId(), Owner{name, catalogue.page(), at});
+        if (!fresh) {
+          (void)DB_CORRUPT(&problem, catalogue.page(), at,
+                           "trees \"" + other->second.name + "\" and \"" + name + "\" share the pages of one tree");
+          damagedTrees_[other->second.name] = problem;
+        }
+      }
+      if (problem.status != DbStatus::kOk) damagedTrees_[name] = problem;
+      s = catalogue.Next();
+    }
+  }
+  /* A catalogue or root page that cannot be read is reported where it is used. */
+  fault_.Clear();
+}
+
 DbFile::~DbFile() { (void)Close(); }
 
 DbStatus DbFile::Close() {
   if (!file_.isOpen()) return DbStatus::kOk;
   assert(cursors_.empty() && "tree cursors must be closed before their file");
-  DbStatus s = Commit();
+  DbStatus s = rollbackFailed_ ? DbStatus::kOk : Commit();
   cache_.reset();
   if (!file_.Close() && s == DbStatus::kOk) {
     s = DB_FAIL(&fault_, DbStatus::kIoError, "unable to close the database file" + SystemError());
@@ -263,6 +306,9 @@ DbStatus DbFile::WriteHeaderWords(uint32_t offset, const uint32_t* words, uint32
 }
 
 DbStatus DbFile::BeginWrite() {
+  if (rollbackFailed_) {
+    return DB_FAIL(&fault_, DbStatus::kIoError, "the database file takes no changes after a failed rollback");
+  }
   if (inTransaction_) return DbStatus::kOk;
   if (readOnly()) return DB_FAIL(&fault_, DbStatus::kReadOnly, "the database file is open read-only");
   const uint32_t words[3] = {generation_, 1, nextRecordId_};
@@ -304,6 +350,9 @@ DbStatus DbFile::EndTransaction() {
 
 DbStatus DbFile::Commit() {
   if (!inTransaction_) return DbStatus::kOk;
+  if (rollbackFailed_) {
+    return DB_FAIL(&fault_, DbStatus::kIoError, "the database file takes no changes after a failed rollback");
+  }
   DB_TRY(WriteChangedPages());
   return EndTransaction();
 }
@@ -313,9 +362,13 @@ DbStatus DbFile::Rollback() {
   const uint32_t current = generation_ & kGenerationMask;
   uint32_t steps = 0;
   for (uint32_t number = chainHead_; number != kNoPage;) {
-    if (++steps > pageCount_) return DB_CORRUPT(&fault_, number, kPageChainNext, "the transaction chain loops");
     PageRef page;
-    DB_TRY(Fetch(number, &page));
+    DbStatus s = ++steps > pageCount_ ? DB_CORRUPT(&fault_, number, kPageChainNext, "the transaction chain loops")
+                                      : Fetch(number, &page);
+    if (s != DbStatus::kOk) {
+      rollbackFailed_ = true;
+      return s;
+    }
     if (page.type() != kPageInterior) {
       uint8_t* area = page.records();
       for (uint32_t off = 0, used = page.used(); off < used; off += Get16(area + off)) {
@@ -328,16 +381,14 @@ DbStatus DbFile::Rollback() {
     }
     number = Get32(page.bytes() + kPageChainNext);
   }
-  DB_TRY(WriteChangedPages());
   roots_.clear();
-  return EndTransaction();
+  DbStatus s = WriteChangedPages();
+  if (s == DbStatus::kOk) s = EndTransaction();
+  if (s != DbStatus::kOk) rollbackFailed_ = true;
+  return s;
 }
 
 /* ---- trees -------------------------------------------------------------------- */
-
-static std::string DescribeTree(const TreeName& tree) {
-  return tree.catalogue ? std::string("the catalogue") : "tree \"" + tree.name + "\"";
-}
 
 DbStatus DbFile::CreateTree(std::string_view name, uint32_t* root) {
   const uint32_t length = kCatalogueName + uint32_t(name.size());
@@ -372,6 +423,10 @@ DbStatus DbFile::RootOf(const TreeName& tree, uint32_t* root) {
   if (tree.catalogue) {
     *root = catalogueRoot_;
     return DbStatus::kOk;
+  }
+  if (auto damaged = damagedTrees_.find(tree.name); damaged != damagedTrees_.end()) {
+    if (fault_.status == DbStatus::kOk) fault_ = damaged->second;
+    return DbStatus::kCorrupt;
   }
   if (auto it = roots_.find(tree.name); it != roots_.end()) {
     *root = it->second;

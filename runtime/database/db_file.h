@@ -75,7 +75,10 @@ class DbFile {
   ** the catalogue tree as page 0, committed. */
   static DbStatus Create(const std::string& path, std::unique_ptr<DbFile>* out, DbFault* fault);
   /* Opens an existing database.  Fails for a wrong magic or version, a
-  ** header cut short, or a transaction left open. */
+  ** header cut short, or a transaction left open.  Then looks at the root
+  ** of every tree in the catalogue: a tree whose root lies beyond the file,
+  ** or whose pages another tree claims too, is noted as damaged, and every
+  ** later use of it fails with that description (other trees stay usable). */
   static DbStatus Open(const std::string& path, OpenAccess access, std::unique_ptr<DbFile>* out,
                        DbFault* fault);
 
@@ -118,7 +121,10 @@ class DbFile {
 
   /* Writes every changed page, flushes, clears the open flag, flushes. */
   DbStatus Commit();
-  /* Undoes the record changes of the transaction (see NOTES.md) and ends it. */
+  /* Undoes the record changes of the transaction (see NOTES.md) and ends it.
+  ** Should it fail half way, the file takes no more changes and is closed
+  ** without writing: the open flag left in the file tells the next open
+  ** that the last transaction never ended. */
   DbStatus Rollback();
 
   /* ---- trees ---- */
@@ -145,6 +151,7 @@ class DbFile {
  private:
   DbFile() = default;
   DbStatus ReadHeader();
+  void VerifyTreeRoots();
   DbStatus WriteHeaderWords(uint32_t offset, const uint32_t* words, uint32_t count);
   DbStatus CheckPage(const PageRef& page);
   void CleanTableLeaf(const PageRef& page);
@@ -160,7 +167,9 @@ class DbFile {
   uint32_t pageCount_ = 0;
   uint32_t chainHead_ = kNoPage;
   bool inTransaction_ = false;
+  bool rollbackFailed_ = false; /* the pages in memory are half rolled back */
   std::unordered_map<std::string, uint32_t> roots_; /* name -> root page, as found */
+  std::unordered_map<std::string, DbFault> damagedTrees_; /* name -> what is wrong */
   std::vector<TreeCursor*> cursors_;
 };
 

@@ -92,8 +92,22 @@ DbStatus TreeCursor::EnterRoot(Path* path) {
     return DB_CORRUPT(db_->fault(), root, kPageTreeId,
                       "root of " + Describe(tree_) + " belongs to the tree of page " + std::to_string(page.treeId()));
   }
-  pagesEntered_++;
+  DB_TRY(NoteEntered(root, kNoOffset, kNoOffset));
   path->push_back(Level{std::move(page), 0});
+  return DbStatus::kOk;
+}
+
+DbStatus TreeCursor::NoteEntered(uint32_t page, uint32_t fromPage, uint32_t fromOffset) {
+  if (++pagesEntered_ > 2 * uint64_t(db_->pageCount()) + 64) {
+    return DB_CORRUPT(db_->fault(), fromPage, fromOffset, "the tree leads to the same pages more than once");
+  }
+  if (!tracking_) return DbStatus::kOk;
+  if (page >= entered_.size()) entered_.resize(db_->pageCount());
+  if (entered_[page] && !restoring_) {
+    return DB_CORRUPT(db_->fault(), fromPage, fromOffset,
+                      "page " + std::to_string(page) + " is reached twice in one scan of " + Describe(tree_));
+  }
+  entered_[page] = true;
   return DbStatus::kOk;
 }
 
@@ -110,9 +124,7 @@ DbStatus TreeCursor::EnterChild(Path* path, uint32_t child) {
                         "interior entry points back at page " + std::to_string(child) + " above it in the tree");
     }
   }
-  if (++pagesEntered_ > 2 * uint64_t(db_->pageCount()) + 64) {
-    return DB_CORRUPT(db_->fault(), parent.number(), at, "the tree leads to the same pages more than once");
-  }
+  DB_TRY(NoteEntered(child, parent.number(), at));
   PageRef page;
   DB_TRY(db_->Fetch(child, &page));
   if (page.type() != LeafType() && page.type() != kPageInterior) {
@@ -232,19 +244,26 @@ DbStatus TreeCursor::SettleForward() {
   } while (0)
 
 DbStatus TreeCursor::First() {
+  pagesEntered_ = 0;
+  tracking_ = true;
+  entered_.assign(db_->pageCount(), false);
   if (!prefix_.empty()) {
     bool equal = false;
-    return Seek(prefix_, &equal);
+    return SeekFrom(prefix_, &equal);
   }
-  pagesEntered_ = 0;
   CURSOR_MOVE(Descend(std::string_view()));
   CURSOR_MOVE(SettleForward());
   return DbStatus::kOk;
 }
 
 DbStatus TreeCursor::Seek(std::string_view key, bool* equal) {
-  *equal = false;
   pagesEntered_ = 0;
+  tracking_ = false;
+  return SeekFrom(key, equal);
+}
+
+DbStatus TreeCursor::SeekFrom(std::string_view key, bool* equal) {
+  *equal = false;
   std::string target(key); /* key may point into scratchKey_ or prefix_ */
   CURSOR_MOVE(Descend(target));
   CURSOR_MOVE(SettleForward());
@@ -276,9 +295,7 @@ DbStatus TreeCursor::Next() {
 
 DbStatus TreeCursor::Current(Bytes* record) {
   CURSOR_MOVE(Restore());
-  if (state_ != State::kOnRecord) {
-    return DB_FAIL(db_->fault(), DbStatus::kNotFound, "the cursor stands on no record of " + Describe(tree_));
-  }
+  if (state_ != State::kOnRecord) return DbStatus::kNotFound; /* not damage: nothing to describe */
   *record = RecordAt(path_.back().page, path_.back().offset);
   return DbStatus::kOk;
 }
@@ -307,7 +324,10 @@ DbStatus TreeCursor::Restore() {
   if (state_ != State::kSaved) return DbStatus::kOk;
   const std::string key = std::move(savedKey_);
   pagesEntered_ = 0;
-  DB_TRY(Descend(key));
+  restoring_ = true;
+  const DbStatus descended = Descend(key);
+  restoring_ = false;
+  DB_TRY(descended);
   for (;;) {
     Level& leaf = path_.back();
     bool passed = false;
@@ -342,6 +362,7 @@ DbStatus TreeCursor::Restore() {
 DbStatus TreeCursor::SeekInsertPosition(std::string_view key, bool* liveEqual) {
   *liveEqual = false;
   pagesEntered_ = 0;
+  tracking_ = false;
   std::string target(key);
   CURSOR_MOVE(Descend(target));
   Path insertPoint = path_;

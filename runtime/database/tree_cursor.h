@@ -20,8 +20,8 @@
 ** whose key is not less.  Every interior entry is followed, whatever its
 ** state (NOTES.md says why).  A child page beyond the file, a child already
 ** on the path (a cycle), a page of another tree or of the wrong type, and a
-** scan that enters more pages than the file holds are damage, reported
-** with the page and offset of the entry that led there.
+** page that one scan reaches twice are damage, reported with the page and
+** offset of the entry that led there.
 **
 ** Insertion places a record at the insert point or before the current
 ** record; a full page splits (tree_cursor.cpp lists the cases), parents
@@ -61,7 +61,8 @@ class TreeCursor {
   DbStatus Next();
 
   bool atEnd() const { return state_ == State::kAtEnd; }
-  /* The record the cursor stands on; requires !atEnd() after a move. */
+  /* The record the cursor stands on; kNotFound (undescribed) when it stands
+  ** on none, as when the record it stood on has gone. */
   DbStatus Current(Bytes* record);
   /* Page, and byte offset within it, of the current record; the leaf page
   ** held in use (null when the cursor stands nowhere). */
@@ -101,6 +102,8 @@ class TreeCursor {
   DbStatus Restore();
   DbStatus EnterRoot(Path* path);
   DbStatus EnterChild(Path* path, uint32_t child);
+  DbStatus NoteEntered(uint32_t page, uint32_t fromPage, uint32_t fromOffset);
+  DbStatus SeekFrom(std::string_view key, bool* equal);
   DbStatus Descend(std::string_view key);
   DbStatus SettleForward();
   DbStatus NextLeaf(bool* found);
@@ -120,6 +123,12 @@ class TreeCursor {
   State state_ = State::kUnpositioned;
   Path path_;
   uint32_t pagesEntered_ = 0;
+  /* A scan begun by First notes every page it enters: a page reached twice
+  ** (two entries leading to one child) is damage.  Pages entered again to
+  ** find a saved position are not counted twice. */
+  bool tracking_ = false;
+  bool restoring_ = false;
+  std::vector<bool> entered_;
   RootSlot rootSlot_;
   std::string savedKey_;
   uint32_t savedId_ = 0;
