@@ -305,7 +305,8 @@ TEST_F(DbEngine, RowFilters) {
   db->CreateTable("F", Columns({{"n", kTypeInteger}, {"x", kTypeDouble}, {"s", kTypeText}, {"d", kTypeDate},
                                 {"b", kTypeBoolean}, {"lt", kTypeLongText}, {"m", kTypeInteger}}),
                   {});
-  Insert(db.get(), "F", {{"n", "1"}, {"x", "-1.5"}, {"s", "abc"}, {"d", "2006-12-31"}, {"b", "true"}, {"lt", "zz"}, {"m", "1"}});
+  Insert(db.get(), "F",
+         {{"n", "1"}, {"x", "-1.5"}, {"s", "abc"}, {"d", "2006-12-31"}, {"b", "true"}, {"lt", "zz"}, {"m", "1"}});
   Insert(db.get(), "F", {{"n", "2"}, {"x", "0.1"}, {"s", "aXc"}, {"d", "2007-01-01"}, {"b", "false"}, {"m", "3"}});
   Insert(db.get(), "F", {{"n", "3"}, {"x", "2.5"}, {"s", "b%"}, {"lt", std::string(5000, 'z') + "!"}});
   using Op = ConditionOperator;

@@ -52,7 +52,9 @@ void Walk(DbFile* file, uint32_t number, int depth, Shape* shape) {
   shape->depth = std::max(shape->depth, depth);
   const uint8_t* area = page.records();
   if (page.type() == kPageInterior) {
-    for (uint32_t off = 0; off < page.used(); off += Get16(area + off)) Walk(file, Get32(area + off + kInteriorChild), depth + 1, shape);
+    for (uint32_t off = 0; off < page.used(); off += Get16(area + off)) {
+      Walk(file, Get32(area + off + kInteriorChild), depth + 1, shape);
+    }
     return;
   }
   std::vector<int> ids;
@@ -112,6 +114,11 @@ TEST_F(DbFormat, FreshFileIsAHeaderAndOnePagePerTree) {
   }
   EXPECT_EQ(RawStates(file, 0), "AAA");
   EXPECT_TRUE(CheckDatabaseFile(path()).ok);
+
+  DbFault fault;
+  EXPECT_EQ(SingleFileDatabase::Create(path(), &fault), nullptr) << "creating never overwrites a file";
+  EXPECT_NE(fault.message.find("not empty"), std::string::npos) << fault.message;
+  EXPECT_EQ(quendal::test::ReadFile(path()), file);
 }
 
 std::string KeyOf(const std::function<void(RowBuilder&)>& add) {
@@ -324,7 +331,9 @@ TEST_F(DbFormat, RollbackAcrossSplitsKeepsCommittedRows) {
   db->Rollback();
   ASSERT_EQ(db->errorCode(), 0);
   std::vector<Row> expected;
-  for (int id = 0; id < 3000; id += 10) expected.push_back({"3:" + std::to_string(id), "5:" + std::string(100, char('a' + id % 26))});
+  for (int id = 0; id < 3000; id += 10) {
+    expected.push_back({"3:" + std::to_string(id), "5:" + std::string(100, char('a' + id % 26))});
+  }
   EXPECT_EQ(ReadTable(db.get(), "K"), expected);
   Reopen();
   EXPECT_EQ(ReadTable(db.get(), "K"), expected) << "the row inserted and deleted in the transaction stays deleted";

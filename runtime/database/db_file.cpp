@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdio>
 #include <cstring>
 
 #include "runtime/database/key_encoding.h"
@@ -23,16 +22,6 @@
 namespace quendal::db {
 
 namespace {
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
-std::string DescribeTree(const TreeName& tree) {
-  return tree.catalogue ? std::string("the catalogue") : "tree \"" + tree.name + "\"";
-}
 
 std::string SystemError() { return " (system error " + std::to_string(platform::GetLastError()) + ")"; }
 
@@ -47,11 +36,18 @@ uint32_t MinimumRecordLength(uint32_t pageType) {
 
 } // namespace
 
+std::string DescribeTree(const TreeName& tree) {
+  return tree.catalogue ? std::string("the catalogue") : "tree \"" + tree.name + "\"";
+}
+
 /* ---- opening and closing --------------------------------------------------- */
 
 DbStatus DbFile::Create(const std::string& path, std::unique_ptr<DbFile>* out, DbFault* fault) {
   std::unique_ptr<DbFile> db(new DbFile);
   if (!db->file_.CreateEmpty(path)) {
+    if (platform::GetLastError() == platform::ERROR_FILE_EXISTS) {
+      return DB_FAIL(fault, DbStatus::kIoError, "a file that is not empty exists there already");
+    }
     return DB_FAIL(fault, DbStatus::kIoError, "unable to create the database file" + SystemError());
   }
   uint8_t header[kHeaderSize] = {};
@@ -96,7 +92,9 @@ DbStatus DbFile::Open(const std::string& path, OpenAccess access, std::unique_pt
 
 DbStatus DbFile::ReadHeader() {
   uint64_t length = 0;
-  if (!file_.Length(&length)) return DB_FAIL(&fault_, DbStatus::kIoError, "unable to read the database file" + SystemError());
+  if (!file_.Length(&length)) {
+    return DB_FAIL(&fault_, DbStatus::kIoError, "unable to read the database file" + SystemError());
+  }
   uint8_t header[kHeaderSize];
   uint32_t got = 0;
   if (!file_.ReadAt(0, header, kHeaderSize, &got)) {
@@ -108,7 +106,7 @@ DbStatus DbFile::ReadHeader() {
   }
   if (Get32(header + kHeaderMagic) != kFileMagic) {
     return DB_CORRUPT(&fault_, kNoOffset, kNoOffset, "not a database file: the header starts with " +
-                                                         Hex(Get32(header + kHeaderMagic)) + ", not 0xFEEDDBDB");
+                                                         HexWord(Get32(header + kHeaderMagic)) + ", not 0xFEEDDBDB");
   }
   if (Get32(header + kHeaderVersion) != kFileVersion) {
     return DB_CORRUPT(&fault_, kNoOffset, kNoOffset,
@@ -213,7 +211,7 @@ DbStatus DbFile::CheckPage(const PageRef& page) {
   const uint32_t n = page.number();
   const uint32_t type = page.type();
   if (type != kPageCatalogueLeaf && type != kPageTableLeaf && type != kPageInterior) {
-    return DB_CORRUPT(&fault_, n, kPageType, "page of unknown type " + Hex(type));
+    return DB_CORRUPT(&fault_, n, kPageType, "page of unknown type " + HexWord(type));
   }
   const uint32_t used = page.used();
   if (used > kRecordAreaSize) {
@@ -234,7 +232,7 @@ DbStatus DbFile::CheckPage(const PageRef& page) {
     }
     const uint8_t state = area[off + kRecordState];
     if (state != kStateLive && state != kStateDeleted) {
-      return DB_CORRUPT(&fault_, n, at + kRecordState, "record with unknown state " + Hex(state));
+      return DB_CORRUPT(&fault_, n, at + kRecordState, "record with unknown state " + HexWord(state));
     }
     if (type == kPageCatalogueLeaf && Get32(area + off + kCatalogueNameLength) > length - kCatalogueName) {
       return DB_CORRUPT(&fault_, n, at + kCatalogueNameLength, "catalogue name runs past its record");

@@ -62,6 +62,9 @@ struct TreeName {
   bool operator==(const TreeName&) const = default;
 };
 
+/* "the catalogue" or "tree \"name\"", for messages. */
+std::string DescribeTree(const TreeName& tree);
+
 /* Where a named tree's root page number is kept: the catalogue record,
 ** held in use so that changing it cannot fail. */
 struct RootSlot {

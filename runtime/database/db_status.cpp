@@ -5,6 +5,8 @@
 */
 #include "runtime/database/db_status.h"
 
+#include <cstdio>
+
 namespace quendal::db {
 
 static DbStatus Record(DbFault* fault, DbStatus status, uint32_t page, uint32_t offset,
@@ -16,6 +18,12 @@ static DbStatus Record(DbFault* fault, DbStatus status, uint32_t page, uint32_t 
   fault->offset = offset;
   fault->line = line;
   return status;
+}
+
+std::string HexWord(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
 }
 
 DbStatus DescribeCorruption(DbFault* fault, uint32_t page, uint32_t offset, const std::string& what,

@@ -43,6 +43,9 @@ struct DbFault {
   void Clear() { *this = DbFault(); }
 };
 
+/* "0x%08X" of a word, for messages. */
+std::string HexWord(uint32_t value);
+
 /* Fills fault with a description of damage at (page, offset) and returns
 ** kCorrupt.  The message reads "<what> (page P, offset O)", or
 ** "<what> (page P)" without an offset and "<what>" without a page. */

@@ -22,15 +22,14 @@
 ** insertion position ever moves, so the entries above an old page stay
 ** where they were; only a new root may appear above them.
 **
-** Before the first byte changes, Insert checks everything that could fail:
-** the record's length, that every key a split could copy into an entry fits
-** one, the write transaction, and (when the leaf is full) where the root is
-** recorded.  InsertInto itself cannot fail.
+** Before the first byte changes, PrepareInsert checks everything that could
+** fail: the record's length, that every key a split could copy into an
+** entry fits one, the write transaction, and (when the leaf is full) where
+** the root is recorded.  InsertInto itself cannot fail.
 */
 #include "runtime/database/tree_cursor.h"
 
 #include <cassert>
-#include <cstdio>
 #include <cstring>
 
 namespace quendal::db {
@@ -49,16 +48,6 @@ uint32_t EntryChild(const PageRef& page, uint32_t offset) { return Get32(page.re
 Bytes RecordAt(const PageRef& page, uint32_t offset) {
   const uint8_t* record = page.records() + offset;
   return Bytes(record, Get16(record));
-}
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
-std::string Describe(const TreeName& tree) {
-  return tree.catalogue ? std::string("the catalogue") : "tree \"" + tree.name + "\"";
 }
 
 } // namespace
@@ -86,11 +75,12 @@ DbStatus TreeCursor::EnterRoot(Path* path) {
   PageRef page;
   DB_TRY(db_->Fetch(root, &page));
   if (page.type() != LeafType() && page.type() != kPageInterior) {
-    return DB_CORRUPT(db_->fault(), root, kPageType, "root of " + Describe(tree_) + " is a page of type " + Hex(page.type()));
+    return DB_CORRUPT(db_->fault(), root, kPageType,
+                      "root of " + DescribeTree(tree_) + " is a page of type " + HexWord(page.type()));
   }
   if (page.type() != kPageInterior && page.treeId() != root) {
     return DB_CORRUPT(db_->fault(), root, kPageTreeId,
-                      "root of " + Describe(tree_) + " belongs to the tree of page " + std::to_string(page.treeId()));
+                      "root of " + DescribeTree(tree_) + " belongs to the tree of page " + std::to_string(page.treeId()));
   }
   DB_TRY(NoteEntered(root, kNoOffset, kNoOffset));
   path->push_back(Level{std::move(page), 0});
@@ -105,7 +95,7 @@ DbStatus TreeCursor::NoteEntered(uint32_t page, uint32_t fromPage, uint32_t from
   if (page >= entered_.size()) entered_.resize(db_->pageCount());
   if (entered_[page] && !restoring_) {
     return DB_CORRUPT(db_->fault(), fromPage, fromOffset,
-                      "page " + std::to_string(page) + " is reached twice in one scan of " + Describe(tree_));
+                      "page " + std::to_string(page) + " is reached twice in one scan of " + DescribeTree(tree_));
   }
   entered_[page] = true;
   return DbStatus::kOk;
@@ -129,11 +119,11 @@ DbStatus TreeCursor::EnterChild(Path* path, uint32_t child) {
   DB_TRY(db_->Fetch(child, &page));
   if (page.type() != LeafType() && page.type() != kPageInterior) {
     return DB_CORRUPT(db_->fault(), child, kPageType,
-                      "page of type " + Hex(page.type()) + " found in " + Describe(tree_));
+                      "page of type " + HexWord(page.type()) + " found in " + DescribeTree(tree_));
   }
   if (page.treeId() != path->front().page.treeId()) {
     return DB_CORRUPT(db_->fault(), child, kPageTreeId,
-                      "page of the tree of page " + std::to_string(page.treeId()) + " found in " + Describe(tree_));
+                      "page of the tree of page " + std::to_string(page.treeId()) + " found in " + DescribeTree(tree_));
   }
   path->push_back(Level{std::move(page), 0});
   return DbStatus::kOk;
@@ -433,7 +423,7 @@ DbStatus TreeCursor::Insert(Bytes record) {
 DbStatus TreeCursor::MarkDeleted() {
   CURSOR_MOVE(Restore());
   if (state_ != State::kOnRecord) {
-    return DB_FAIL(db_->fault(), DbStatus::kNotFound, "the cursor stands on no record of " + Describe(tree_));
+    return DB_FAIL(db_->fault(), DbStatus::kNotFound, "the cursor stands on no record of " + DescribeTree(tree_));
   }
   DB_TRY(db_->BeginWrite());
   const Level& leaf = path_.back();
