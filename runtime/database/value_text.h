@@ -1,0 +1,58 @@
+/*
+** Value text: how the table engine reads the texts it is given (the
+** values of an insert or an update, the literals of a row filter) and how
+** it writes a row's values as text (row keys, column references).
+**
+** Reading:
+**   integer  the language's Val of the text, truncated toward zero and
+**            held to the range of the column (a value beyond it becomes
+**            the nearest bound rather than wrapping around);
+**   number   Val;
+**   date     the part before the first space is year-month-day: three
+**            fields of decimal digits separated by "-", each at most 65535;
+**   time     the part after the first space (the whole text when there is
+**            none) is hour:minute or hour:minute:second, fields as above.
+**
+** Writing (AppendFieldText): integers in decimal, floats and doubles with
+** the number of significant digits asked for, dates as yyyy-mm-dd, times
+** as hh:mm:ss, booleans as true/false, texts as they are.
+*/
+#ifndef QUENDAL_DATABASE_VALUE_TEXT_H
+#define QUENDAL_DATABASE_VALUE_TEXT_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/database/row_record.h"
+
+namespace quendal::db {
+
+/* Val truncated toward zero, held to [min, max]. */
+int64_t IntegerOfText(std::string_view text, int64_t min, int64_t max);
+double NumberOfText(std::string_view text);
+bool ParseDateText(std::string_view text, uint16_t fields[3]);
+bool ParseTimeText(std::string_view text, uint16_t fields[3]);
+/* True when text is "true" in any letter case. */
+bool IsTrueText(std::string_view text);
+
+/* Adds column's value, read from text by the column's type, to a row being
+** built.  Large values (15, 16) are the caller's: it writes them first and
+** adds the reference. */
+enum class ValueConversion : uint8_t { kOk, kBadDate, kBadTime, kUnsupported };
+ValueConversion AddValueFromText(RowBuilder* row, uint8_t column, uint8_t type, std::string_view text);
+
+/* Appends the value of a field of a checked row record (not of a large
+** value reference: the caller reads those) as text. */
+void AppendFieldText(Bytes record, const FieldRef& field, int floatDigits, int doubleDigits, std::string* out);
+
+/* Value accessors of a field's payload in machine order. */
+int16_t SmallIntOf(Bytes record, const FieldRef& field);
+int32_t IntegerOf(Bytes record, const FieldRef& field);
+float FloatOf(Bytes record, const FieldRef& field);
+double DoubleOf(Bytes record, const FieldRef& field);
+void DateOrTimeOf(Bytes record, const FieldRef& field, uint16_t fields[3]);
+
+} // namespace quendal::db
+
+#endif
