@@ -7,7 +7,6 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -36,11 +35,6 @@ std::string MappingOf(const std::string& name) {
   return std::string();
 }
 
-std::string TemporaryFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp ? tmp : "/tmp";
-}
-
 LoadEvidence LoadFromMemory(const std::string& name, const std::string& library) {
   InstallPluginLinkRowsForTesting();
   RegisterObjectModelClasses();
@@ -50,7 +44,6 @@ LoadEvidence LoadFromMemory(const std::string& name, const std::string& library)
   TempDir* folder = &folderHolder;
   LoadEvidence evidence;
   evidence.applicationFolderBefore = FolderEntries(folder->path());
-  evidence.temporaryFolderBefore = FolderEntries(TemporaryFolder());
   evidence.workingFolderBefore = FolderEntries(".");
   {
     TestHostEnvironment environment(folder->path());
@@ -60,7 +53,6 @@ LoadEvidence LoadFromMemory(const std::string& name, const std::string& library)
   /* The table is built on the first look-up; earlier tests may have made it. */
   ResetPluginEntrypointsForTesting();
   evidence.applicationFolderAfter = FolderEntries(folder->path());
-  evidence.temporaryFolderAfter = FolderEntries(TemporaryFolder());
   evidence.workingFolderAfter = FolderEntries(".");
   evidence.mapping = MappingOf("memfd:" + name);
   return evidence;

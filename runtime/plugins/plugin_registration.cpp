@@ -21,10 +21,12 @@ constexpr int32_t kClassVersion = 3;
 constexpr int32_t kInterfaceVersion = 4;
 constexpr int32_t kMethodRecordVersion = 3;
 
-std::vector<PluginClass*> gClasses;
-std::vector<GlobalMethod*> gGlobalMethods;
-std::vector<PluginModule> gModules;
-std::vector<ClassExtension> gExtensions;
+/* The lists live as long as the process: they are never destroyed, so
+** what they point at stays reachable. */
+std::vector<PluginClass*>& gClasses = *new std::vector<PluginClass*>();
+std::vector<GlobalMethod*>& gGlobalMethods = *new std::vector<GlobalMethod*>();
+std::vector<PluginModule>& gModules = *new std::vector<PluginModule>();
+std::vector<ClassExtension>& gExtensions = *new std::vector<ClassExtension>();
 
 StringMap& ClassNameMap() {
   static StringMap* map = new StringMap();
