@@ -150,6 +150,8 @@ TEST_F(SqlitePlugin, InsertsEveryKindAndReadsItBack) {
   EXPECT_TRUE(CursorFieldBooleanValueGetter(F(Field(set, "ok"))));
   EXPECT_EQ(Text(set, "ok"), "true");
   EXPECT_EQ(Text(set, "data"), blob);
+  EXPECT_EQ(Str(cursorFieldNativeValueGetter(F(Field(set, "data")))), blob);
+  EXPECT_EQ(CursorFieldCurrencyValueGetter(F(Field(set, "x"))), 25000);
   EXPECT_EQ(Text(set, "d"), "2007-03-01");
   EXPECT_EQ(cursorFieldIntegerValueGetter(F(Field(set, "s"))), -3);
   ObjectRef read(cursorFieldDateValueGetter(F(Field(set, "d"))));

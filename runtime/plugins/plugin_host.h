@@ -20,6 +20,11 @@
 ** ORVAPluginMain gets no record: a file stays loaded, a library from
 ** memory is released.
 **
+** PluginRegisterClass returns the class a taken name already stands for
+** (built-in or plugin class) and registers nothing; for a new class it
+** returns null, since the class record is made only when the classes are
+** completed.
+**
 ** Registration calls check the plugin's interface version (1 until
 ** RegisterPluginVersion): classes and class extensions need 3, interfaces
 ** and modules 4; calls below the level, and calls made while no plugin is

@@ -343,7 +343,9 @@ typedef struct CursorDefinition {
 /* ---- services a plugin looks up ---------------------------------------------
 ** The types of the services, by the name the resolver knows them under. */
 
-/* Registration (during ORVAPluginMain). */
+/* Registration (during ORVAPluginMain).  PluginRegisterClass returns the
+** existing class when the name is taken (nothing is registered then), else
+** null. */
 typedef void (*RegisterPluginVersionProc)(int32_t version);
 typedef ORVAclass (*PluginRegisterClassProc)(ORVAClassDefinition* definition);
 typedef void (*PluginRegisterClassExtensionProc)(ORVAClassDefinition* definition);
