@@ -9,16 +9,19 @@
 #include <cstdint>
 
 #include "runtime/base/link_table.h"
+#include "runtime/database/database_links.h"
 #include "runtime/files/dates_links.h"
 #include "runtime/files/files_startup.h"
 #include "runtime/files/folder_item.h"
 #include "runtime/files/folder_item_links.h"
 #include "runtime/files/streams_links.h"
+#include "runtime/image/host_environment_install.h"
 #include "runtime/image/startup.h"
 #include "runtime/image/startup_links.h"
 #include "runtime/objects/encoding_links.h"
 #include "runtime/objects/object_links.h"
 #include "runtime/objects/variants_links.h"
+#include "runtime/plugins/plugins_links.h"
 #include "runtime/text/number_text_links.h"
 #include "runtime/text/string_links.h"
 
@@ -37,6 +40,8 @@ void InstallLinkTable() {
   LinkInstallProvisions(FolderItemLinkProvisions());
   LinkInstallProvisions(StreamsLinkProvisions());
   LinkInstallProvisions(DatesLinkProvisions());
+  LinkInstallProvisions(PluginsLinkProvisions());
+  LinkInstallProvisions(DatabaseLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
@@ -50,6 +55,7 @@ void InstallRuntime() {
   InstallLinkTable();
   InitializeFilesLayer();
   InstallApplicationPathSource(&ApplicationPath);
+  InstallImageHostEnvironment();
 }
 
 } // namespace quendal

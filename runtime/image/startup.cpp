@@ -10,7 +10,9 @@
 #include "runtime/image/command_line.h"
 #include "runtime/image/console_input.h"
 #include "runtime/image/console_output.h"
+#include "runtime/image/host_environment_install.h"
 #include "runtime/base/failure_report.h"
+#include "runtime/database/database_interface.h"
 #include "runtime/image/main_routine.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
@@ -201,6 +203,7 @@ QUENDAL_SERVICE void RuntimeInitExternalClasses() {
   RegisterIntrinsicClass(&kStandardOutputStreamDefinition);
   RegisterObjectModelClasses();
   RegisterTextEncodingClasses();
+  RegisterDatabaseClasses();
   LoadPlugins();
   QUENDAL_SERVICE_END_VOID
 }
@@ -234,6 +237,7 @@ QUENDAL_SERVICE void RuntimeRun() {
 }
 
 extern "C" int32_t RuntimeExit() {
+  CloseOpenDatabaseObjects();
   if (!gApplication) {
     QUENDAL_REPORT("RuntimeMain.cpp", "app", nullptr);
     return 0;

@@ -16,8 +16,12 @@
 **
 ** RuntimeInitExternalClasses runs once (a later call does nothing): it
 ** binds the application class (an image class named ConsoleApplication
-** wins), registers the runtime's built-in classes of this subsystem and of
-** the object model, then calls LoadPlugins (runtime/plugins/plugin_host.h).
+** wins), registers the runtime's built-in classes of this subsystem, of
+** the object model and of the database layer, installs the host
+** environment the plugin host and the database layer borrow from this
+** layer (host_environment_install.h), then calls LoadPlugins
+** (runtime/plugins/plugin_host.h).  RuntimeExit closes every open
+** RecordSet and Database first (CloseOpenDatabaseObjects).
 **
 ** Life cycle: main routine -> loader -> entry routine -> RuntimeInit ->
 ** class initialisation -> RuntimeInitExternalClasses -> register the
