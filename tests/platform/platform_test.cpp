@@ -22,7 +22,7 @@
 #include "runtime/platform/memory.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/sync.h"
-#include "tests/platform/platform_temp_dir.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal::platform;
 
@@ -106,16 +106,15 @@ TEST(PlatformErrors, LastErrorIsPerThread) {
 }
 
 TEST(PlatformErrors, MissingFileAndMissingFolderDiffer) {
-  PlatformTempDir dir;
-  ASSERT_TRUE(dir.ok());
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("missing.txt").c_str()),
+  quendal::test::TempDir dir;
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("missing.txt").c_str()),
             DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("missing/").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("missing/").c_str()),
             DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("nofolder/f.txt").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("nofolder/f.txt").c_str()),
             DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, "just-a-name"), DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(EACCES, dir.Posix("nofolder/f.txt").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(EACCES, dir.File("nofolder/f.txt").c_str()),
             DWORD(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Win32ErrorFromErrno(EHOSTDOWN), DWORD(ERROR_INVALID_FUNCTION));
 }
