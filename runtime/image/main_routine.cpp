@@ -13,7 +13,7 @@
 
 #include "runtime/base/link_table.h"
 #include "runtime/image/link_install.h"
-#include "runtime/image/loader.h"
+#include "runtime/image/loaderX86.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/thread_stack.h"
 #include "runtime/platform/locale.h"

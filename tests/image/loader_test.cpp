@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/image/image_binding.h"
 #include "runtime/base/link_table.h"
-#include "runtime/image/loader.h"
+#include "runtime/image/loaderX86.h"
 #include "runtime/image/resource_table.h"
 #include "runtime/platform/modules.h"
 #include "tests/support/test_support.h"

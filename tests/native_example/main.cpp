@@ -24,7 +24,7 @@
 
 #include "runtime/image/application.h"
 #include "runtime/image/console_output.h"
-#include "runtime/image/loader.h"
+#include "runtime/image/loaderX86.h"
 #include "runtime/image/main_routine.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/exception_classes.h"
