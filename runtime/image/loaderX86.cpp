@@ -263,6 +263,15 @@ void ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
   pf::CloseHandle(file);
 }
 
+/* Whether the working folder holds any development file at all: with none,
+** there is no program to run rather than a damaged one. */
+bool AnyDevelopmentFileExists() {
+  for (const char* name : {"import.dat", "code.dat", "data.dat", "rsrc.dat", "options.dat", "symbols.dat"}) {
+    if (pf::GetFileAttributesA(name) != pf::INVALID_FILE_ATTRIBUTES) return true;
+  }
+  return false;
+}
+
 void ReadDevelopmentFiles(ImageSegments& seg) {
   ReadDevelopmentFile("import.dat", seg.imports);
   ReadDevelopmentFile("code.dat", seg.code);
@@ -599,7 +608,7 @@ bool InstallImage(const ImageSegments& seg) {
   return true;
 }
 
-void LoadAndRunImage() {
+LoadOutcome LoadAndRunImage() {
   ImageSegments seg;
   uint32_t imageOffset = 0, imageLength = 0;
   ReadPickleRecord(&imageOffset, &imageLength);
@@ -608,7 +617,7 @@ void LoadAndRunImage() {
   if (carrier == CarrierResult::Absent && imageOffset != 0) {
     carrier = ReadAppendedImage(imageOffset, imageLength, seg);
   }
-  if (carrier == CarrierResult::Failed) return;
+  if (carrier == CarrierResult::Failed) return LoadOutcome::NotLoaded;
 
   if (carrier == CarrierResult::Absent && gLinkedProgram) {
     if (gLinkedProgram->resourceSegment && gLinkedProgram->resourceLength) {
@@ -618,13 +627,17 @@ void LoadAndRunImage() {
     }
     CallNativeEntry(gLinkedProgram->entry);
     RunExitCleanup();
-    return;
+    return LoadOutcome::Ran;
   }
 
-  if (carrier == CarrierResult::Absent) ReadDevelopmentFiles(seg);
-  if (!InstallImage(seg)) return;
+  if (carrier == CarrierResult::Absent) {
+    if (!AnyDevelopmentFileExists()) return LoadOutcome::NoProgram;
+    ReadDevelopmentFiles(seg);
+  }
+  if (!InstallImage(seg)) return LoadOutcome::NotLoaded;
   CallImageEntryRoutine(gImage.code);
   RunExitCleanup();
+  return LoadOutcome::Ran;
 }
 
 ImageSymbol ImageSymbolLookup(uintptr_t address) { return SymbolAt(address); }

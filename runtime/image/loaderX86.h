@@ -76,9 +76,16 @@ struct ImageSegments {
 ** and by tests. */
 bool InstallImage(const ImageSegments& segments);
 
+/* What LoadAndRunImage found. */
+enum class LoadOutcome {
+  Ran,        /* the program ran, whatever it did */
+  NoProgram,  /* no carrier and not one development file: nothing to run */
+  NotLoaded,  /* a program was found but not loaded (reported); nothing ran */
+};
+
 /* Loads and runs the image once; returns after the entry routine and the
 ** exit cleanup. */
-void LoadAndRunImage();
+LoadOutcome LoadAndRunImage();
 
 /* Calls the image's entry routine at code offset 0 / a native program's
 ** entry, each through the path that turns an escaping exception into the
