@@ -77,8 +77,6 @@ bool AppendCommandLineArguments(ArrayObject* array) {
   return true;
 }
 
-} // namespace
-
 /* Fields: name, base, size, interface flag, initializer, finalizer, hooks,
 ** hook instances, menu handlers, interfaces, accessors, instance
 ** variables, property table size. */
@@ -88,14 +86,38 @@ const ObjectDefinition kConsoleApplicationDefinition = {
     kConsoleApplicationEvents, 2, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0,
 };
 
-const ObjectDefinition kServiceApplicationDefinition = {
+/* ServiceApplication publishes no property of its own, so its property
+** table is its base's: the size is taken from the ConsoleApplication record
+** actually in use before the definition is first bound (FollowBase). */
+ObjectDefinition gServiceApplicationDefinition = {
     "ServiceApplication", &kConsoleApplicationDefinition, static_cast<int32_t>(sizeof(ServiceApplicationObject)),
     false, {nullptr, nullptr}, {nullptr, nullptr},
     kServiceApplicationEvents, 4, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0,
 };
 
+/* The ConsoleApplication record in use is the image's when the image built
+** one (with as many properties as its compiler gave the class), else the
+** runtime's own.  Binding it first and then sizing ServiceApplication's
+** property table after it keeps the two in agreement either way. */
+void FollowBase() {
+  ClassRecord* base = ConsoleApplicationClass();
+  gServiceApplicationDefinition.mPropertyTableSize = base ? base->propertyCount : 0;
+}
+
+} // namespace
+
 ClassRecord* ConsoleApplicationClass() { return LookupObjectDefinition(&kConsoleApplicationDefinition); }
-ClassRecord* ServiceApplicationClass() { return LookupObjectDefinition(&kServiceApplicationDefinition); }
+
+ClassRecord* ServiceApplicationClass() {
+  FollowBase();
+  return LookupObjectDefinition(&gServiceApplicationDefinition);
+}
+
+void RegisterApplicationClasses() {
+  FollowBase();
+  RegisterIntrinsicClass(&kConsoleApplicationDefinition);
+  RegisterIntrinsicClass(&gServiceApplicationDefinition);
+}
 
 bool IsServiceApplication(ObjectHeader* application) {
   return application && RuntimeObjectIsa(application, ServiceApplicationClass());

@@ -101,13 +101,18 @@ bool DaemonizeApp(ObjectHeader* application);
 
 namespace quendal {
 
-extern const ObjectDefinition kConsoleApplicationDefinition;
-extern const ObjectDefinition kServiceApplicationDefinition;
-
 /* The class records (bound on first use; an image's own class of the same
-** name wins). */
+** name wins).  The runtime's ServiceApplication takes the ConsoleApplication
+** record in use as its base, and its property table follows that record's,
+** so an image that builds ConsoleApplication itself (with properties of
+** its own) meets no outdated definition. */
 ClassRecord* ConsoleApplicationClass();
 ClassRecord* ServiceApplicationClass();
+
+/* Binds ConsoleApplication and enters both classes in the intrinsic class
+** map; called by RuntimeInitExternalClasses, after the image has built its
+** classes. */
+void RegisterApplicationClasses();
 
 bool IsServiceApplication(ObjectHeader* application);
 

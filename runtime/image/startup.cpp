@@ -192,9 +192,7 @@ QUENDAL_SERVICE void RuntimeInitExternalClasses() {
   QUENDAL_SERVICE_BEGIN
   if (gExternalClassesReady) return;
   gExternalClassesReady = true;
-  ConsoleApplicationClass();
-  RegisterIntrinsicClass(&kConsoleApplicationDefinition);
-  RegisterIntrinsicClass(&kServiceApplicationDefinition);
+  RegisterApplicationClasses();
   RegisterIntrinsicClass(&kStandardInputStreamDefinition);
   RegisterIntrinsicClass(&kStandardOutputStreamDefinition);
   RegisterObjectModelClasses();

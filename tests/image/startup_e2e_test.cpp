@@ -41,6 +41,13 @@ TEST(StartupRun, WithoutRunTheProgramEndsWithZero) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST(StartupRun, AnImageThatDeclaresConsoleApplicationRunsWithoutAReport) {
+  RunResult r = RunImage("startup_own_console_class");
+  EXPECT_EQ(r.out, "ServiceApplication extends the image's ConsoleApplication\r\n");
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_EQ(r.err, "");
+}
+
 TEST(StartupRun, RunReceivesTheCommandLineArguments) {
   RunResult r = RunImage("startup_args", {"alpha", "two words", "q\"uote", "", "back\\slash\\"});
   EXPECT_EQ(r.exitCode, 0);
