@@ -46,6 +46,8 @@ bool ListLinkRowsIfAsked() {
               placeholder, unavailable);
   return true;
 }
+
+/* For a runtime started without a program (standard error). */
 const char kUsage[] =
     "quendal: no app image to run.\n"
     "\n"
@@ -66,8 +68,6 @@ int ExitCodeAfterRun() {
 }
 
 } // namespace
-
-const char* RuntimeUsageText() { return kUsage; }
 
 int32_t ScriptCodeForLanguage(platform::LANGID language) {
   switch (language) {

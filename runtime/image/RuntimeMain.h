@@ -14,8 +14,8 @@
 **     the program had set stays;
 **   - 64 (kExitNoProgram) when there is nothing to run: no image carried
 **     by the executable and no development file in the working folder.
-**     The usage text (RuntimeUsageText) goes to standard error; so it does
-**     for "--help" in that case, which otherwise belongs to the program;
+**     A usage text goes to standard error (whatever the arguments, so
+**     "--help" gets it too; with a program, arguments are the program's);
 **   - 65 (kExitImageNotLoaded) when a program was found but could not be
 **     loaded (a missing or damaged image, whose failure report says why).
 ** The runtime's own codes follow the BSD sysexits values (EX_USAGE,
@@ -46,9 +46,6 @@ enum : int {
 };
 
 int RuntimeMain(int argc, char** argv, char** envp);
-
-/* The usage text for a runtime started without a program. */
-const char* RuntimeUsageText();
 
 /* Script code for a language id: 0x0404/0x0C04 → 21, 0x0411 → 13,
 ** 0x0804/0x1004 → 20, anything else 0. */
