@@ -171,7 +171,7 @@ bool DispatchRunEvent(ObjectHeader* application, int32_t* result) {
                    "Trying to call the Run event before making the console application object.");
     return false;
   }
-  ObjectRef held = ObjectRef::Borrow(application);
+  ObjectRef held = ObjectRef::Borrow(application); /* an event may register another application */
   if (IsServiceApplication(application)) {
     bool dontDaemonize = false;
     if (!FireDontDaemonizeEvent(application, &dontDaemonize) || !dontDaemonize) DaemonizeApp(application);
