@@ -1,13 +1,19 @@
 /*
-** String functions on large text: the byte-exact search (Boyer-Moore path)
-** against the C library's memmem, ReplaceAll throughput, and NthField on a
-** line of 100 000 fields for fields spread over the line.
+** String functions on large text: the byte-exact search against the C
+** library's memmem, the case-insensitive search against two baselines (a
+** lower-cased copy searched with memmem, and strcasestr), ReplaceAll
+** throughput, and NthField on a line of 100 000 fields for fields spread
+** over the line.
 **
 ** The text is 10 MB of lower-case pseudo-words separated by spaces, the
-** same on every run (fixed seed).
+** same on every run (fixed seed).  Run a Release build and compare CPU
+** times within one run.
 */
 #include <benchmark/benchmark.h>
+#include <string.h> /* memmem, strcasestr */
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <random>
 #include <string>
@@ -38,29 +44,76 @@ const std::string& Text() {
   return text;
 }
 
-/* A pattern that does not occur, so that every search reads the whole text. */
+/* A pattern that does not occur in either case (its middle byte is no
+** letter), so that every search reads the whole text. */
 std::string AbsentPattern(size_t length) {
   std::string p;
   for (size_t i = 0; i < length; ++i) p += static_cast<char>('a' + (i * 7) % 26);
-  p[length / 2] = 'Q';
+  p[length / 2] = '#';
   return p;
 }
 
-void BM_InStrB_BoyerMoore(benchmark::State& state) {
+void SetTextProcessed(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTextBytes));
+}
+
+/* ---- byte-exact search ---------------------------------------------------- */
+
+void BM_InStrB(benchmark::State& state) {
   StringRef text(StringCreate(Text(), kEncodingUTF8));
   StringRef find(StringCreate(AbsentPattern(static_cast<size_t>(state.range(0))), kEncodingUTF8));
   for (auto _ : state) benchmark::DoNotOptimize(StringInStrB(1, text.get(), find.get()));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTextBytes));
+  SetTextProcessed(state);
 }
-BENCHMARK(BM_InStrB_BoyerMoore)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InStrB)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 void BM_Memmem(benchmark::State& state) {
   const std::string& text = Text();
   const std::string find = AbsentPattern(static_cast<size_t>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(memmem(text.data(), text.size(), find.data(), find.size()));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTextBytes));
+  SetTextProcessed(state);
 }
 BENCHMARK(BM_Memmem)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+/* ---- case-insensitive search ---------------------------------------------- */
+
+/* StringInStr on UTF-8 text with an ASCII pattern: bytes compared with
+** ASCII letters folded (Boyer-Moore for these pattern lengths). */
+void BM_InStr(benchmark::State& state) {
+  StringRef text(StringCreate(Text(), kEncodingUTF8));
+  std::string pattern = AbsentPattern(static_cast<size_t>(state.range(0)));
+  std::transform(pattern.begin(), pattern.end(), pattern.begin(), [](char c) { return std::toupper(c); });
+  StringRef find(StringCreate(pattern, kEncodingUTF8));
+  for (auto _ : state) benchmark::DoNotOptimize(StringInStr(1, text.get(), find.get()));
+  SetTextProcessed(state);
+}
+BENCHMARK(BM_InStr)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+/* Baseline: what a caller without a folding search would do, a lower-cased
+** copy of the text searched with memmem. */
+void BM_LowerCopyMemmem(benchmark::State& state) {
+  const std::string& text = Text();
+  const std::string find = AbsentPattern(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    benchmark::DoNotOptimize(memmem(lower.data(), lower.size(), find.data(), find.size()));
+  }
+  SetTextProcessed(state);
+}
+BENCHMARK(BM_LowerCopyMemmem)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+/* Baseline: the C library's case-insensitive search of a C string. */
+void BM_Strcasestr(benchmark::State& state) {
+  const std::string& text = Text();
+  std::string find = AbsentPattern(static_cast<size_t>(state.range(0)));
+  std::transform(find.begin(), find.end(), find.begin(), [](char c) { return std::toupper(c); });
+  for (auto _ : state) benchmark::DoNotOptimize(strcasestr(text.c_str(), find.c_str()));
+  SetTextProcessed(state);
+}
+BENCHMARK(BM_Strcasestr)->Arg(8)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+
+/* ---- replacing and fields ------------------------------------------------- */
 
 /* Case-insensitive ReplaceAll of a frequent short word (about one match in
 ** 700 bytes) and of a single letter (about one in 30). */
@@ -73,7 +126,7 @@ void BM_ReplaceAll(benchmark::State& state, const char* find, const char* with, 
                           : StringReplaceAll(text.get(), f.get(), w.get()));
     benchmark::DoNotOptimize(r.get());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kTextBytes));
+  SetTextProcessed(state);
 }
 BENCHMARK_CAPTURE(BM_ReplaceAll, word_ignore_case, "ab", "XYZ", false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReplaceAll, letter_ignore_case, "Q", "--", false)->Unit(benchmark::kMillisecond);

@@ -10,7 +10,7 @@
 #   library's bytes (L - k - 1 of them),
 # bounded by the symbols SYMBOL_begin and SYMBOL_end.  The program hands
 # the segment to the loader as its linked program's resource segment
-# (runtime/image/loader.h LinkedProgram), and the plugin host loads each
+# (runtime/image/loaderX86.h, LinkedProgram), and the plugin host loads each
 # library from memory at start-up.  The segment is rebuilt whenever a
 # library changes.  Every library target must be a MODULE whose output
 # lies in QUENDAL_PLUGIN_OUTPUT_DIRECTORY.

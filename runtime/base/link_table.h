@@ -18,6 +18,8 @@
 ** earlier one of the same name; LinkRegister keeps it up to date once
 ** built.  No lock: every writer runs on the main thread during start-up and
 ** plugin loading.
+**
+** Implemented in relocentry.cpp, the source name its failure reports carry.
 */
 #ifndef QUENDAL_BASE_LINK_TABLE_H
 #define QUENDAL_BASE_LINK_TABLE_H

@@ -1,118 +1,75 @@
 /*
-** The application classes and their event dispatch.  See application.h.
+** The pollable-object list of the application.  See application.h.
 */
 #include "runtime/image/application.h"
 
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
 #include "runtime/base/failure_report.h"
-#include "runtime/image/startup.h"
-#include "runtime/objects/exceptions.h"
-#include "runtime/objects/image_calls.h"
 
 namespace quendal {
 
 namespace {
 
-const EventDefinition kConsoleApplicationEvents[] = {
-    {"Run", "args() as String as Integer"},
-    {"UnhandledException", "error As RuntimeException"},
-};
+/* A plain array with the growth rule of the runtime's vectors and a shrink
+** rule of its own. */
+ObjectHeader** gPollables = nullptr;
+int32_t gPollableCount = 0;
+int32_t gPollableCapacity = 0;
 
-const EventDefinition kServiceApplicationEvents[] = {
-    {"Stop", "shuttingDown as Boolean"},
-    {"Pause", ""},
-    {"Resume", ""},
-    {"DontDaemonize", "as Boolean"},
-};
-
-using RunHandler = int32_t (*)(ObjectHeader*, ArrayObject*);
-using UnhandledExceptionHandler = void (*)(ObjectHeader*, ObjectHeader*);
-using StopHandler = void (*)(ObjectHeader*, bool);
-using PlainHandler = void (*)(ObjectHeader*);
-using DontDaemonizeHandler = bool (*)(ObjectHeader*);
-
-template <typename Handler>
-Handler HandlerOf(ObjectHeader* application, const char* event) {
-  if (!application) return nullptr;
-  return reinterpret_cast<Handler>(EventHandlerNamed(application, event));
+bool ResizePollables(int32_t capacity) {
+  assert(capacity >= gPollableCount);
+  if (capacity == 0) {
+    std::free(gPollables);
+    gPollables = nullptr;
+    gPollableCapacity = 0;
+    return true;
+  }
+  void* block = std::realloc(gPollables, sizeof(ObjectHeader*) * static_cast<size_t>(capacity));
+  if (!block) return false;
+  gPollables = static_cast<ObjectHeader**>(block);
+  gPollableCapacity = capacity;
+  return true;
 }
 
 } // namespace
 
-/* Fields: name, base, size, interface flag, initializer, finalizer, hooks,
-** hook instances, menu handlers, interfaces, accessors, instance
-** variables, property table size. */
-const ObjectDefinition kConsoleApplicationDefinition = {
-    "ConsoleApplication", nullptr, static_cast<int32_t>(sizeof(ConsoleApplicationObject)), false,
-    QUENDAL_ENTRY(ConsoleApplicationInitializer), {nullptr, nullptr},
-    kConsoleApplicationEvents, 2, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0,
-};
-
-const ObjectDefinition kServiceApplicationDefinition = {
-    "ServiceApplication", &kConsoleApplicationDefinition, static_cast<int32_t>(sizeof(ServiceApplicationObject)),
-    false, {nullptr, nullptr}, {nullptr, nullptr},
-    kServiceApplicationEvents, 4, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0,
-};
-
-ClassRecord* ConsoleApplicationClass() { return LookupObjectDefinition(&kConsoleApplicationDefinition); }
-ClassRecord* ServiceApplicationClass() { return LookupObjectDefinition(&kServiceApplicationDefinition); }
-
-bool IsServiceApplication(ObjectHeader* application) {
-  return application && RuntimeObjectIsa(application, ServiceApplicationClass());
-}
-
-bool FireRunEvent(ObjectHeader* application, ArrayObject* args, int32_t* result) {
-  RunHandler handler = HandlerOf<RunHandler>(application, "Run");
-  if (!handler) return false;
-  *result = CallRoutine(handler, application, args);
-  return true;
-}
-
-bool FireUnhandledExceptionEvent(ObjectHeader* application, ObjectHeader* exception) {
-  auto handler = HandlerOf<UnhandledExceptionHandler>(application, "UnhandledException");
-  if (!handler) return false;
-  CallRoutine(handler, application, exception);
-  return true;
-}
-
-bool FireStopEvent(ObjectHeader* application, bool shuttingDown) {
-  StopHandler handler = HandlerOf<StopHandler>(application, "Stop");
-  if (!handler) return false;
-  CallRoutine(handler, application, shuttingDown);
-  return true;
-}
-
-bool FirePauseEvent(ObjectHeader* application) {
-  PlainHandler handler = HandlerOf<PlainHandler>(application, "Pause");
-  if (!handler) return false;
-  CallRoutine(handler, application);
-  return true;
-}
-
-bool FireResumeEvent(ObjectHeader* application) {
-  PlainHandler handler = HandlerOf<PlainHandler>(application, "Resume");
-  if (!handler) return false;
-  CallRoutine(handler, application);
-  return true;
-}
-
-bool FireDontDaemonizeEvent(ObjectHeader* application, bool* result) {
-  auto handler = HandlerOf<DontDaemonizeHandler>(application, "DontDaemonize");
-  if (!handler) return false;
-  *result = CallRoutine(handler, application);
-  return true;
-}
+int32_t PollableObjectCount() { return gPollableCount; }
+int32_t PollableObjectCapacity() { return gPollableCapacity; }
 
 } // namespace quendal
 
 using namespace quendal;
 
-extern "C" void ConsoleApplicationInitializer(ObjectHeader* object) {
-  if (!object) {
-    QUENDAL_REPORT("ConsoleApplication.cpp", "obj", nullptr);
-    return;
+extern "C" void ApplicationAddPollableObject(ObjectHeader* object) {
+  if (!object) return;
+  for (int32_t i = 0; i < gPollableCount; i++) {
+    if (gPollables[i] == object) return;
   }
-  reinterpret_cast<ConsoleApplicationObject*>(object)->exitCode = 0;
-  SetConsoleApplication(object);
+  if (gPollableCount >= gPollableCapacity) {
+    int32_t step = gPollableCapacity > 16 ? gPollableCapacity : 16;
+    if (!ResizePollables(gPollableCapacity + step)) {
+      QUENDAL_REPORT("application.cpp", "mPollables", "No memory for the pollable object list.");
+      return;
+    }
+  }
+  gPollables[gPollableCount++] = object;
 }
 
-extern "C" bool DaemonizeApp(ObjectHeader* /*application*/) { return true; }
+extern "C" void ApplicationRemovePollableObject(ObjectHeader* object) {
+  for (int32_t i = 0; i < gPollableCount; i++) {
+    if (gPollables[i] != object) continue;
+    std::memmove(&gPollables[i], &gPollables[i + 1],
+                 sizeof(ObjectHeader*) * static_cast<size_t>(gPollableCount - i - 1));
+    gPollableCount--;
+    if (gPollableCount < gPollableCapacity / 2) ResizePollables(gPollableCapacity / 2);
+    return;
+  }
+}
+
+extern "C" void ApplicationRemoveAllPollableObjects() {
+  gPollableCount = 0;
+  ResizePollables(0);
+}

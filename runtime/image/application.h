@@ -1,108 +1,37 @@
 /*
-** The application classes: ConsoleApplication and its subclass
-** ServiceApplication, built-in classes whose instances are the program's
-** one console application object.
+** What the application keeps for the run loop: the list of pollable
+** objects.
 **
-** ConsoleApplication (events Run "args() as String" -> Integer and
-** UnhandledException "error As RuntimeException"): its first own field,
-** directly behind the object header, is the exit code, set to 0 by
-** ConsoleApplicationInitializer, which also makes the new object the
-** console application object.
+** Sockets and serial ports put themselves on this list so that the idle
+** pass (runtimemainloop.h) can poll them.  This runtime offers neither, so
+** the idle pass has nothing to poll; the list is kept for the services
+** that bind it.  Objects on the list are not retained: an object removes
+** itself before it is destroyed.  Adding an object already on the list
+** changes nothing.  The list grows by max(16, capacity) entries and halves
+** its capacity when fewer than half of the entries are used; when it
+** cannot grow, the addition is reported ("application.cpp", "mPollables")
+** and dropped.
 **
-** ServiceApplication (events Stop "shuttingDown as Boolean", Pause,
-** Resume, DontDaemonize -> Boolean) adds the service status handle and a
-** status record shaped like the Win32 SERVICE_STATUS.
-**
-** An app image may declare classes of these names itself; the runtime then
-** uses the image's records (object_definition.h), and the image's classes
-** call ConsoleApplicationInitializer as their initializer, so the field
-** layout below holds for them too.
-**
-** Event handlers are image (or native) routines with the System V calling
-** convention, the object first:
-**   Run(app, args)               -> int32_t   args: String array, borrowed
-**   UnhandledException(app, e)                e: borrowed
-**   Stop(app, bool shuttingDown), Pause(app), Resume(app)
-**   DontDaemonize(app)           -> bool
-** The Fire* functions call them through CallRoutine (image_calls.h), so
-** an image handler runs behind the image boundary and a native one
-** directly; each returns whether a handler was found.
+** No locks: everything here runs on the runtime's one process thread.
 */
 #ifndef QUENDAL_IMAGE_APPLICATION_H
 #define QUENDAL_IMAGE_APPLICATION_H
 
-#include <cstddef>
 #include <cstdint>
 
-#include "runtime/objects/array_object.h"
-#include "runtime/objects/object_definition.h"
 #include "runtime/objects/object_model.h"
 
-struct ConsoleApplicationObject {
-  ObjectHeader header;
-  int32_t exitCode;
-};
-static_assert(offsetof(ConsoleApplicationObject, exitCode) == sizeof(ObjectHeader),
-              "the exit code directly behind the header");
-
-/* Win32 SERVICE_STATUS: seven 32-bit words. */
-struct ServiceStatusRecord {
-  uint32_t serviceType;
-  uint32_t currentState;
-  uint32_t controlsAccepted;
-  uint32_t win32ExitCode;
-  uint32_t serviceSpecificExitCode;
-  uint32_t checkPoint;
-  uint32_t waitHint;
-};
-static_assert(sizeof(ServiceStatusRecord) == 28, "SERVICE_STATUS is seven words");
-
-struct ServiceApplicationObject {
-  ConsoleApplicationObject base;
-  void* statusHandle;
-  ServiceStatusRecord status;
-};
-
-/* Service states, control codes and the status values this runtime reports. */
-enum : uint32_t {
-  kServiceStopped = 1, kServiceStartPending = 2, kServiceStopPending = 3, kServiceRunning = 4,
-  kServiceContinuePending = 5, kServicePausePending = 6, kServicePaused = 7,
-};
-enum : uint32_t {
-  kServiceControlStop = 1, kServiceControlPause = 2, kServiceControlContinue = 3,
-  kServiceControlInterrogate = 4, kServiceControlShutdown = 5,
-};
-enum : uint32_t {
-  kServiceWin32OwnProcess = 16,
-  kServiceAcceptStopPauseContinueShutdown = 7,
-};
-
 extern "C" {
-void ConsoleApplicationInitializer(ObjectHeader* object);
-bool DaemonizeApp(ObjectHeader* application);
+void ApplicationAddPollableObject(ObjectHeader* object);
+void ApplicationRemovePollableObject(ObjectHeader* object);
+void ApplicationRemoveAllPollableObjects();
 }
 
 namespace quendal {
 
-extern const ObjectDefinition kConsoleApplicationDefinition;
-extern const ObjectDefinition kServiceApplicationDefinition;
-
-/* The class records (bound on first use; an image's own class of the same
-** name wins). */
-ClassRecord* ConsoleApplicationClass();
-ClassRecord* ServiceApplicationClass();
-
-bool IsServiceApplication(ObjectHeader* application);
-
-/* Event dispatch.  Each returns false when the object implements no such
-** event (nothing is called).  An exception raised by the handler and not
-** handled inside it propagates as quendal::RaisedException. */
-bool FireRunEvent(ObjectHeader* application, ArrayObject* args, int32_t* result);
-bool FireUnhandledExceptionEvent(ObjectHeader* application, ObjectHeader* exception);
-bool FireStopEvent(ObjectHeader* application, bool shuttingDown);
-bool FirePauseEvent(ObjectHeader* application);
-bool FireResumeEvent(ObjectHeader* application);
-bool FireDontDaemonizeEvent(ObjectHeader* application, bool* result);
+/* Test views of the pollable list. */
+int32_t PollableObjectCount();
+int32_t PollableObjectCapacity();
 
 } // namespace quendal
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "runtime/image/call_thunks.h"
-#include "runtime/image/image_binding.h"
+#include "runtime/image/loaderX86.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"

@@ -7,7 +7,7 @@
 
 #include "runtime/base/link_table.h"
 #include "runtime/image/resource_table.h"
-#include "runtime/image/run_loop.h"
+#include "runtime/image/runtimemainloop.h"
 #include "runtime/image/startup.h"
 #include "runtime/platform/modules.h"
 #include "runtime/platform/paths.h"

@@ -3,7 +3,7 @@
 ** the time main runs; hand over to the runtime's main routine and end the
 ** process with its result.
 */
-#include "runtime/image/main_routine.h"
+#include "runtime/image/RuntimeMain.h"
 
 int main(int argc, char** argv, char** envp) {
   return quendal::RuntimeMain(argc, argv, envp);

@@ -6,14 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/image/application.h"
-#include "runtime/image/command_line.h"
+#include "runtime/image/ConsoleApplication.h"
 #include "runtime/image/console_input.h"
 #include "runtime/image/console_output.h"
-#include "runtime/image/host_environment_install.h"
-#include "runtime/base/failure_report.h"
 #include "runtime/database/database_interface.h"
-#include "runtime/image/main_routine.h"
+#include "runtime/base/failure_report.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_definition.h"
@@ -31,6 +29,7 @@ int32_t gStoredExitCode = 0;
 bool gRunning = false;
 bool gQuitCalled = false;
 bool gExternalClassesReady = false;
+bool gEndedByReport = false;
 ORVAstring gApplicationPath = nullptr;  /* retained */
 
 /* Service mode: the service's own arguments (copied, they replace the
@@ -86,27 +85,23 @@ void RunServiceDispatcher() {
 }
 
 void RunDispatch() {
-  if (!gApplication) {
-    QUENDAL_REPORT("ConsoleApplication.cpp", "app",
-                   "Trying to call the Run event before making the console application object.");
-    return;
-  }
-  ObjectRef application = ObjectRef::Borrow(gApplication);
-  if (IsServiceApplication(application.get())) {
-    bool dontDaemonize = false;
-    if (!FireDontDaemonizeEvent(application.get(), &dontDaemonize) || !dontDaemonize) {
-      DaemonizeApp(application.get());
-    }
-  }
-  if (!EventHandlerNamed(application.get(), "Run")) return;
-  ObjectRef args(reinterpret_cast<ObjectHeader*>(BuildRunArguments()));
   int32_t result = 0;
-  FireRunEvent(application.get(), reinterpret_cast<ArrayObject*>(args.get()), &result);
-  if (!gQuitCalled) gStoredExitCode = result;
+  if (DispatchRunEvent(gApplication, &result) && !gQuitCalled) gStoredExitCode = result;
 }
 
 void FireApplicationUnhandledEvent(ObjectHeader* exception) {
   FireUnhandledExceptionEvent(gApplication, exception);
+}
+
+/* The installed hook: the default report, noting whether it ended the
+** program.  The report marks the application as quitting exactly when it
+** writes itself; an ApplicationQuit made by the UnhandledException event
+** marks it too, but then the program has chosen its exit code. */
+void ReportUnhandledException(ObjectHeader* exception) {
+  const bool wasQuitting = ApplicationIsQuitting();
+  const bool quitCalledBefore = gQuitCalled;
+  DefaultUnhandledExceptionReport(exception);
+  if (!wasQuitting && ApplicationIsQuitting() && gQuitCalled == quitCalledBefore) gEndedByReport = true;
 }
 
 } // namespace
@@ -140,12 +135,13 @@ int32_t ConsoleApplicationExitCode() {
 }
 
 bool ApplicationQuitCalled() { return gQuitCalled; }
+bool EndedByUnhandledExceptionReport() { return gEndedByReport; }
 ORVAstring ApplicationPath() { return gApplicationPath; }
 bool InServiceMode() { return gServiceMode; }
 
 void InstallUnhandledExceptionHook() {
   SetApplicationUnhandledEvent(&FireApplicationUnhandledEvent);
-  SetUnhandledExceptionHook(&DefaultUnhandledExceptionReport);
+  SetUnhandledExceptionHook(&ReportUnhandledException);
 }
 
 void ServiceMain(int argc, char** argv) {
@@ -181,6 +177,7 @@ void ResetStartupStateForTesting() {
   gStoredExitCode = 0;
   gRunning = false;
   gQuitCalled = false;
+  gEndedByReport = false;
   gServiceMode = false;
   SetApplicationQuitting(false);
   StringAssign(&gApplicationPath, nullptr);
@@ -196,9 +193,7 @@ QUENDAL_SERVICE void RuntimeInitExternalClasses() {
   QUENDAL_SERVICE_BEGIN
   if (gExternalClassesReady) return;
   gExternalClassesReady = true;
-  ConsoleApplicationClass();
-  RegisterIntrinsicClass(&kConsoleApplicationDefinition);
-  RegisterIntrinsicClass(&kServiceApplicationDefinition);
+  RegisterApplicationClasses();
   RegisterIntrinsicClass(&kStandardInputStreamDefinition);
   RegisterIntrinsicClass(&kStandardOutputStreamDefinition);
   RegisterObjectModelClasses();
@@ -234,15 +229,6 @@ QUENDAL_SERVICE void RuntimeRun() {
   ** quitting.  There is no windowed application to close and no sockets
   ** library to shut down on this host. */
   QUENDAL_SERVICE_END_VOID
-}
-
-extern "C" int32_t RuntimeExit() {
-  CloseOpenDatabaseObjects();
-  if (!gApplication) {
-    QUENDAL_REPORT("RuntimeMain.cpp", "app", nullptr);
-    return 0;
-  }
-  return ConsoleApplicationExitCode();
 }
 
 QUENDAL_SERVICE void ApplicationQuit(int32_t exitCode, bool unwind) {

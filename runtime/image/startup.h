@@ -1,9 +1,10 @@
 /*
 ** Start-up, the run and the end of the program: the calls the app image
 ** makes around its classes (RuntimeInit, RuntimeInitExternalClasses,
-** RuntimeRegisterConsoleAppObject, RuntimeRun, RuntimeExit), the end of
-** the program (ApplicationQuit), the unhandled-exception hook, the
-** optional service mode and the start-up state they share.
+** RuntimeRegisterConsoleAppObject, RuntimeRun; RuntimeExit is with the
+** main routine, RuntimeMain.h), the end of the program (ApplicationQuit),
+** the unhandled-exception hook, the optional service mode and the
+** start-up state they share.
 **
 ** Start-up state (process-wide, main thread only):
 **   console application object   retained; null until registered
@@ -27,7 +28,7 @@
 ** class initialisation -> RuntimeInitExternalClasses -> register the
 ** application -> RuntimeRun (running) -> Run -> ApplicationQuit (quitting;
 ** EndException unwinds to the entry routine) -> RuntimeExit -> exit
-** cleanup -> the main routine returns the application's exit code.
+** cleanup -> the main routine returns the exit code (RuntimeMain.h).
 **
 ** RuntimeRun: the first call runs the Run dispatch (RunDispatch) and then
 ** ApplicationQuit(stored exit code, true), which raises EndException; a
@@ -35,7 +36,7 @@
 ** failure report; a ServiceApplication whose DontDaemonize event does not
 ** return true is daemonized (DaemonizeApp, nothing on this host); without
 ** a Run implementation nothing happens; otherwise Run gets the argument
-** array (command_line.h) and its result becomes the stored exit code
+** array (ConsoleApplication.h) and its result becomes the stored exit code
 ** unless ApplicationQuit was called during the event.
 **
 ** ApplicationQuit(code, unwind): sets the quit-called flag; only the first
@@ -76,7 +77,6 @@ void RuntimeInit();
 void RuntimeInitExternalClasses();
 void RuntimeRegisterConsoleAppObject(ObjectHeader* application, bool serviceFlag);
 void RuntimeRun();
-int32_t RuntimeExit();
 void ApplicationQuit(int32_t exitCode, bool unwind);
 void QD_ApplicationQuit(int32_t exitCode);
 /* The Windows character set for the system script code: 12 -> 177,
@@ -103,11 +103,15 @@ void SetConsoleApplication(ObjectHeader* object);
 int32_t ConsoleApplicationExitCode();
 
 bool ApplicationQuitCalled();
+/* True once the default unhandled-exception report has ended the program
+** (it wrote the report; see RuntimeMain.h for the exit code that follows). */
+bool EndedByUnhandledExceptionReport();
 /* The path RuntimeSetApplicationPath recorded (borrowed), or null. */
 ORVAstring ApplicationPath();
 
 /* Installs the default unhandled-exception report as the hook, with the
-** application's UnhandledException event as its event callback. */
+** application's UnhandledException event as its event callback; the hook
+** notes whether the report ended the program. */
 void InstallUnhandledExceptionHook();
 
 /* Service mode (see above). */

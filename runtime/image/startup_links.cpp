@@ -6,10 +6,12 @@
 */
 #include "runtime/image/startup_links.h"
 
+#include "runtime/image/ConsoleApplication.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/image/application.h"
 #include "runtime/image/console_input.h"
 #include "runtime/image/console_output.h"
-#include "runtime/image/run_loop.h"
+#include "runtime/image/runtimemainloop.h"
 #include "runtime/image/startup.h"
 
 namespace quendal {

@@ -23,11 +23,13 @@
 ** the text's encoding, so that their results are pieces of the text's own
 ** bytes.  The B forms compare bytes as they are and convert nothing.
 **
-** Result tags.  Slices, fields and split elements keep the source's tag.
-** A replacement keeps the source's tag, except that ASCII-tagged text
-** takes the tag of a replacement it can be joined with without conversion
-** (UTF-8, or any 8-bit encoding), so that replacing into runtime-made text
-** never loses the replacement's characters.
+** Result tags.  Slices, fields, split elements and the results of the
+** replace family keep the source's tag.  Replace and ReplaceAll prepare
+** the replacement as they prepare the pattern: converted to the text's
+** encoding where the two need a real conversion, its bytes used as they
+** are where the tags combine without one (ASCII-tagged text with UTF-8 or
+** an 8-bit encoding), so no character of it is turned into "?".  The B
+** forms insert the replacement's bytes as they are.
 */
 #ifndef QUENDAL_TEXT_STRING_FUNCTIONS_H
 #define QUENDAL_TEXT_STRING_FUNCTIONS_H

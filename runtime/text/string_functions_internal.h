@@ -23,10 +23,9 @@
 ** upper-case partner may differ in length), so callers always continue
 ** after match.end, never after the pattern's length.
 **
-**   Exact       bytes compared as they are; Boyer-Moore with the
-**               bad-character rule (Horspool) for patterns longer than 4
-**               bytes when more than 80 candidate positions remain,
-**               otherwise first byte then the rest.
+**   Exact       bytes compared as they are, through the C library's
+**               memmem (a vectorised search that finds the same first
+**               match as any other exact search).
 **   IgnoreCase  by the tag:
 **     UTF-8      code points compared after the Unicode upper-case
 **                mapping; matches start on character starts.  A pattern
@@ -37,7 +36,10 @@
 **                even byte offsets only.
 **     double-byte  both texts upper-cased by the code page, then compared
 **                bytewise at character starts.
-**     otherwise  bytes compared through the encoding's upper-case table.
+**     otherwise  bytes compared through the encoding's upper-case table;
+**                Boyer-Moore with the bad-character rule (Horspool) for
+**                patterns longer than 4 bytes when more than 80 candidate
+**                positions remain, otherwise first byte then the rest.
 **
 ** Ownership: the searcher borrows the views it is given; they must outlive
 ** it unchanged.
@@ -103,12 +105,12 @@ class TextSearcher {
  private:
   enum class Kind { Exact, Folded, Utf8, Utf16, DoubleByte };
 
-  TextMatch NextBytes(int32_t from) const;
-  TextMatch NextHorspool(int32_t from) const;
+  TextMatch NextExact(int32_t from) const;
+  TextMatch NextBytes(int32_t from) const;     /* Folded, short patterns */
+  TextMatch NextHorspool(int32_t from) const;  /* Folded, long patterns */
   TextMatch NextUtf8(int32_t from) const;
   TextMatch NextUtf16(int32_t from) const;
   TextMatch NextDoubleByte(int32_t from) const;
-  uint8_t Fold(uint8_t b) const { return fold_ ? fold_[b] : b; }
 
   Kind kind_;
   std::string_view text_;
@@ -118,7 +120,7 @@ class TextSearcher {
   const uint8_t* fold_ = nullptr;     /* Folded: the upper-case table */
   const uint8_t* leadByte_ = nullptr; /* DoubleByte: the lead-byte table */
   std::vector<uint32_t> keys_;        /* Utf8, Utf16: the pattern's upper-cased characters */
-  int32_t shift_[256];                /* Horspool distances (patterns longer than 4 bytes) */
+  int32_t shift_[256];                /* Folded: Horspool distances (patterns longer than 4 bytes) */
 };
 
 /* ---- patterns ---------------------------------------------------------------- */

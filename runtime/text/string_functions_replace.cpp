@@ -1,18 +1,19 @@
 /*
 ** The replace family.
 **
-** One worker serves all four: it collects the byte ranges of the matches
-** (the first only, or all of them left to right without overlap, each
-** search starting where the previous match ended), then allocates the
-** result once and copies the pieces.  The ranges are those the searcher
+** Every result carries the source's encoding tag, whatever the tags of the
+** find and replacement texts.  One worker serves all four: it collects the
+** byte ranges of the matches (the first only, or all of them left to right
+** without overlap, each search starting where the previous match ended),
+** then allocates the result once and copies the pieces.  The ranges are those the searcher
 ** reports, which in case-insensitive UTF-8 text need not be as long as the
 ** pattern.
 */
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "runtime/text/string_functions.h"
-#include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
 
 namespace quendal {
@@ -24,38 +25,24 @@ ORVAstring Shared(ORVAstring s) {
   return s;
 }
 
-struct PreparedReplacement {
-  StringRef text;
-  uint32_t resultTag;
-};
-
-/* The bytes to insert into s and the tag of the result.  The result keeps
-** s's tag, and a replacement in another encoding is converted to it
-** (convert) or used as it is; but ASCII-tagged text, whose bytes are valid
-** in every 8-bit encoding and in UTF-8, takes the replacement's encoding
-** when the two combine without conversion. */
-PreparedReplacement PrepareReplacement(ORVAstring s, ORVAstring replacement, bool convert) {
-  const uint32_t textTag = s->encoding;
-  if (!replacement) return {StringRef(), textTag};
-  const uint32_t tag = replacement->encoding;
-  if (tag == textTag || textTag == kEncodingUnknown || tag == kEncodingUnknown) {
-    return {StringRef::Borrow(replacement), textTag};
-  }
-  const uint32_t combined = CombineEncodingTags(textTag, tag, false);
-  if (combined == textTag || (textTag == kEncodingASCII && combined != kEncodingUnknown)) {
-    return {StringRef::Borrow(replacement), combined};
-  }
-  if (!convert) return {StringRef::Borrow(replacement), textTag};
-  return {StringRef(StringConvertedOrKept(replacement, textTag)), textTag};
+/* The bytes to insert into s.  The character forms prepare the
+** replacement as they prepare the find text (PreparePattern): converted to
+** s's encoding where the two need a real conversion, used as it is where
+** they combine without one (ASCII-tagged text is taken as valid in every
+** 8-bit encoding and in UTF-8, so nothing of the replacement is lost to a
+** conversion into ASCII).  The byte forms insert the bytes as they are. */
+StringRef PrepareReplacement(ORVAstring s, ORVAstring replacement, bool characterForm) {
+  if (!characterForm) return StringRef::Borrow(replacement);
+  return std::move(PreparePattern(s, replacement).pattern);
 }
 
 ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement, SearchMode mode, bool all) {
   if (!s || !find) return Shared(s);
   const bool ignoreCase = mode == SearchMode::IgnoreCase;
   PreparedPattern pattern = ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding};
-  PreparedReplacement insert = PrepareReplacement(s, replacement, ignoreCase);
+  StringRef insert = PrepareReplacement(s, replacement, ignoreCase);
   std::string_view text = StringView(s);
-  std::string_view with = StringView(insert.text.get());
+  std::string_view with = StringView(insert.get());
 
   TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, mode);
   std::vector<TextMatch> matches;
@@ -82,7 +69,7 @@ ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement,
     copied = m.end;
   }
   std::memcpy(p, text.data() + copied, text.size() - static_cast<size_t>(copied));
-  out->encoding = insert.resultTag;
+  out->encoding = s->encoding;
   return out;
 }
 

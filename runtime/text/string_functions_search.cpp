@@ -7,6 +7,8 @@
 */
 #include "runtime/text/string_functions.h"
 
+#include <string.h> /* memmem */
+
 #include <algorithm>
 #include <cassert>
 #include <climits>
@@ -201,12 +203,12 @@ TextSearcher::TextSearcher(std::string_view text, std::string_view find, uint32_
         break;
     }
   }
-  if ((kind_ == Kind::Exact || kind_ == Kind::Folded) && Size(find_) >= kHorspoolMinimumPattern) {
+  if (kind_ == Kind::Folded && Size(find_) >= kHorspoolMinimumPattern) {
     /* The distance from each byte's last occurrence (before the final
     ** byte) to the pattern's end; bytes not in the pattern skip it all. */
     const int32_t m = Size(find_);
     std::fill(std::begin(shift_), std::end(shift_), m);
-    for (int32_t i = 0; i < m - 1; ++i) shift_[Fold(Bytes(find_)[i])] = m - 1 - i;
+    for (int32_t i = 0; i < m - 1; ++i) shift_[fold_[Bytes(find_)[i]]] = m - 1 - i;
   }
 }
 
@@ -214,7 +216,7 @@ TextMatch TextSearcher::Next(int32_t from) const {
   if (from < 0) from = 0;
   if (from >= Size(text_)) return {};
   switch (kind_) {
-    case Kind::Exact:
+    case Kind::Exact: return NextExact(from);
     case Kind::Folded: {
       const int64_t candidates = int64_t{Size(text_)} - from - Size(find_) + 1;
       if (Size(find_) >= kHorspoolMinimumPattern && candidates >= kHorspoolMinimumCandidates) {
@@ -229,21 +231,23 @@ TextMatch TextSearcher::Next(int32_t from) const {
   return {};
 }
 
+/* The C library's memmem is a vectorised two-way search: linear in the
+** text, with no table to build, and its match is the first one. */
+TextMatch TextSearcher::NextExact(int32_t from) const {
+  const int32_t m = Size(find_);
+  if (Size(text_) - from < m) return {};
+  const void* hit = memmem(text_.data() + from, static_cast<size_t>(Size(text_) - from), find_.data(),
+                           static_cast<size_t>(m));
+  if (!hit) return {};
+  const int32_t i = static_cast<int32_t>(static_cast<const char*>(hit) - text_.data());
+  return {i, i + m};
+}
+
 TextMatch TextSearcher::NextBytes(int32_t from) const {
   const uint8_t* t = Bytes(text_);
   const uint8_t* f = Bytes(find_);
   const int32_t m = Size(find_);
   const int32_t last = Size(text_) - m; /* last candidate position */
-  if (!fold_) {
-    for (int32_t i = from; i <= last;) {
-      auto hit = static_cast<const uint8_t*>(std::memchr(t + i, f[0], static_cast<size_t>(last - i + 1)));
-      if (!hit) return {};
-      i = static_cast<int32_t>(hit - t);
-      if (std::memcmp(t + i + 1, f + 1, static_cast<size_t>(m - 1)) == 0) return {i, i + m};
-      ++i;
-    }
-    return {};
-  }
   const uint8_t first = fold_[f[0]];
   for (int32_t i = from; i <= last; ++i) {
     if (fold_[t[i]] != first) continue;
@@ -259,17 +263,13 @@ TextMatch TextSearcher::NextHorspool(int32_t from) const {
   const uint8_t* f = Bytes(find_);
   const int32_t m = Size(find_);
   const int32_t last = Size(text_) - m;
-  const uint8_t finalByte = Fold(f[m - 1]);
+  const uint8_t finalByte = fold_[f[m - 1]];
   for (int32_t i = from; i <= last;) {
-    const uint8_t tail = Fold(t[i + m - 1]);
+    const uint8_t tail = fold_[t[i + m - 1]];
     if (tail == finalByte) {
-      if (!fold_) {
-        if (std::memcmp(t + i, f, static_cast<size_t>(m - 1)) == 0) return {i, i + m};
-      } else {
-        int32_t j = 0;
-        while (j < m - 1 && fold_[t[i + j]] == fold_[f[j]]) ++j;
-        if (j == m - 1) return {i, i + m};
-      }
+      int32_t j = 0;
+      while (j < m - 1 && fold_[t[i + j]] == fold_[f[j]]) ++j;
+      if (j == m - 1) return {i, i + m};
     }
     i += shift_[tail];
   }

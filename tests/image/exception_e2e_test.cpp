@@ -46,6 +46,7 @@ TEST(ExceptionRun, DeepRecursionRaisesStackOverflowException) {
 
 TEST(ExceptionRun, AnUnhandledNilObjectExceptionPrintsTheReportOnStandardError) {
   RunResult r = RunImage("exc_unhandled_nil");
+  EXPECT_EQ(r.exitCode, 70) << "the report ends the program, application object or not";
   EXPECT_EQ(r.out, "before the raise\r\n");
   EXPECT_EQ(r.err,
             "Exception Message: \nException Error Number: 0\n"

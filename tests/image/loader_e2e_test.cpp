@@ -61,16 +61,29 @@ TEST(LoaderRun, ACorruptMagicIsReportedAndNothingRuns) {
   bytes[at] = 'X';
   WriteFile(exe, bytes);
   RunResult r = RunProgram({exe}, dir.path());
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 65) << "a program that cannot be loaded fails";
   EXPECT_EQ(r.out.find("Hello"), std::string::npos);
   EXPECT_NE(r.out.find("Failure Condition: 0\nExecutable is corrupt!\n"), std::string::npos) << r.out;
 }
 
-TEST(LoaderRun, MissingDevelopmentFilesAreReported) {
+TEST(LoaderRun, WithoutAProgramTheUsageGoesToStandardErrorAndTheRunFails) {
   TempDir dir;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"--help"}}) {
+    std::vector<std::string> argv{BinPath("quendal")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = RunProgram(argv, dir.path());
+    EXPECT_EQ(r.exitCode, 64);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: quendal [argument ...]"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("code.dat"), std::string::npos) << r.err;
+  }
+  /* Development files without code are a damaged image, not a missing
+  ** one: reported, and the run fails. */
+  WriteFile(dir.File("options.dat"), "");
   RunResult r = RunProgram({BinPath("quendal")}, dir.path());
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("No app image was found."), std::string::npos) << r.out;
+  EXPECT_EQ(r.exitCode, 65);
+  EXPECT_EQ(r.out.rfind("Runtime Error 4:Failed Assertion\n", 0), 0u) << r.out;
+  EXPECT_EQ(r.err, "");
 }
 
 /* An image of one "ret" whose import segment binds each name with chain

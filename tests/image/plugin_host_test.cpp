@@ -11,7 +11,7 @@
 
 #include "runtime/database/database_interface.h"
 #include "runtime/base/link_table.h"
-#include "runtime/image/run_loop.h"
+#include "runtime/image/runtimemainloop.h"
 #include "runtime/objects/object_definition.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/plugins/plugin_registry.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/image/application.h"
-#include "runtime/image/main_routine.h"
+#include "runtime/image/ConsoleApplication.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
@@ -175,14 +175,28 @@ TEST_F(Application, WithoutRunTheExitCodeIsZero) {
   EXPECT_EQ(RuntimeExit(), 0);
 }
 
+/* Each report names the file and the line of the check that made it. */
 TEST_F(Application, MissingApplicationObjectIsReported) {
   test::FailureCapture failures;
   EXPECT_EQ(RuntimeExit(), 0);
-  EXPECT_TRUE(failures.Contains("Failure Condition: app\n")) << failures.all();
   EXPECT_TRUE(RunEndsWithEndException());
-  EXPECT_TRUE(failures.Contains("Trying to call the Run event before making the console application object."));
   ConsoleApplicationInitializer(nullptr);
-  EXPECT_TRUE(failures.Contains("Failure Condition: obj\n"));
+  const struct {
+    const char* source;
+    const char* condition;
+  } expected[] = {{"RuntimeMain.cpp", "app"}, {"ConsoleApplication.cpp", "app"}, {"ConsoleApplication.cpp", "obj"}};
+  ASSERT_EQ(failures.reports().size(), 3u) << failures.all();
+  for (size_t i = 0; i < 3; i++) {
+    const std::string& report = failures.reports()[i];
+    EXPECT_NE(report.find(std::string("\n") + expected[i].source + ": "), std::string::npos) << report;
+    EXPECT_NE(report.find(std::string("Failure Condition: ") + expected[i].condition + "\n"), std::string::npos)
+        << report;
+    EXPECT_NE(test::SourceAtReport(report).find(std::string("\"") + expected[i].condition + "\""),
+              std::string::npos)
+        << report;
+  }
+  EXPECT_NE(failures.reports()[1].find("Trying to call the Run event before making the console application object."),
+            std::string::npos);
 }
 
 TEST_F(Application, RegisteringNothingCreatesAnApplicationOfTheRightClass) {
@@ -203,8 +217,10 @@ TEST_F(Application, UnhandledExceptionFiresTheEventAndQuitThereDoesNotUnwind) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(gLog.events, std::vector<std::string>{"UnhandledException NilObjectException"});
   EXPECT_EQ(RuntimeExit(), 6);
-  /* ApplicationQuit made the program quit first, so no report follows. */
+  /* ApplicationQuit made the program quit first, so no report follows,
+  ** and the exit code stays the program's. */
   EXPECT_EQ(err, "");
+  EXPECT_FALSE(EndedByUnhandledExceptionReport());
 }
 
 TEST_F(Application, EndExceptionReachesNoEvent) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/image/command_line.h"
-#include "runtime/image/main_routine.h"
+#include "runtime/image/ConsoleApplication.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/platform/command_line.h"
 #include "runtime/platform/paths.h"

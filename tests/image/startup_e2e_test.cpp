@@ -41,6 +41,13 @@ TEST(StartupRun, WithoutRunTheProgramEndsWithZero) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST(StartupRun, AnImageThatDeclaresConsoleApplicationRunsWithoutAReport) {
+  RunResult r = RunImage("startup_own_console_class");
+  EXPECT_EQ(r.out, "ServiceApplication extends the image's ConsoleApplication\r\n");
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_EQ(r.err, "");
+}
+
 TEST(StartupRun, RunReceivesTheCommandLineArguments) {
   RunResult r = RunImage("startup_args", {"alpha", "two words", "q\"uote", "", "back\\slash\\"});
   EXPECT_EQ(r.exitCode, 0);
@@ -48,10 +55,10 @@ TEST(StartupRun, RunReceivesTheCommandLineArguments) {
                        "]\r\n[alpha]\r\n[two words]\r\n[q\"uote]\r\n[]\r\n[back\\slash\\]\r\n");
 }
 
-TEST(StartupUnhandled, NilObjectExceptionFiresTheEventThenReportsOnStandardError) {
+TEST(StartupUnhandled, NilObjectExceptionFiresTheEventThenReportsOnStandardErrorAndFails) {
   for (const char* how : {"nil", "stream"}) {
     RunResult r = RunImage("startup_raise", {how});
-    EXPECT_EQ(r.exitCode, 0) << how;
+    EXPECT_EQ(r.exitCode, 70) << how;
     EXPECT_EQ(r.out, "UnhandledException event\r\n") << how;
     EXPECT_EQ(r.err, kNilReport) << how;
   }
@@ -84,7 +91,7 @@ TEST(NativeExample, PrintsItsArgumentsAndExitsWithTheGivenCode) {
 TEST(NativeExample, ANilObjectEndsTheRunWithTheUnhandledReport) {
   TempDir dir;
   RunResult r = RunProgram({BinPath("quendal-native-example"), "3", "nil", "after"}, dir.path());
-  EXPECT_EQ(r.exitCode, 0); /* Run never returned its 3 */
+  EXPECT_EQ(r.exitCode, 70); /* Run never returned its 3, and the report ended the program */
   EXPECT_EQ(r.out, "3\r\nnil\r\n");
   EXPECT_EQ(r.err, kNilReport);
 }

@@ -7,7 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "runtime/image/run_loop.h"
+#include "runtime/image/application.h"
+#include "runtime/image/runtimemainloop.h"
 #include "runtime/platform/clock.h"
 
 namespace quendal {

@@ -1,6 +1,9 @@
 /*
 ** exc_frame.h: conventions shared by the exception test images in
-** assembly (exc_*.S).
+** assembly (exc_*.S).  The in-process dispatch tests
+** (tests/objects/exception_dispatch_test.cpp) hand this file straight to
+** the assembler for HANDLER_RECORD; to it the preprocessor lines are
+** comments, so it holds nothing but macros and comments.
 **
 ** Every method keeps the frame
 **   [rbp-8]   its stack pointer, stored after the prologue (a handler

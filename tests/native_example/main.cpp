@@ -16,16 +16,16 @@
 ** (0 when it is not one).  An argument "nil" makes Run hand a nil stream
 ** to a stream service, which raises NilObjectException; nothing catches
 ** it, so the unhandled-exception report goes to standard error and the
-** exit code stays 0.
+** process ends with the runtime's code for that (70, RuntimeMain.h).
 */
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "runtime/image/application.h"
+#include "runtime/image/ConsoleApplication.h"
 #include "runtime/image/console_output.h"
-#include "runtime/image/loader.h"
-#include "runtime/image/main_routine.h"
+#include "runtime/image/loaderX86.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"

@@ -147,7 +147,8 @@ TEST(ArrayStructures, ReadWriteInsertAndRemove) {
 
   /* Insert copies of elements taken by address: first while the buffer
   ** grows (the source lies in the buffer being replaced), then in place
-  ** (the source lies in the tail that moves up). */
+  ** with the source behind the gap, in the tail that moves up: the copy
+  ** must be read from where the element went, not from where it was. */
   auto get = Slot<void* (*)(ArrayObject*, int32_t)>(array, kArrayGet);
   auto insert = Slot<void (*)(ArrayObject*, int32_t, void*)>(array, kArrayInsert);
   insert(array, 0, get(array, 1));
@@ -156,11 +157,11 @@ TEST(ArrayStructures, ReadWriteInsertAndRemove) {
   EXPECT_EQ(out.z, 3);
   Point q{4, 5, 6};
   RuntimeDirectWriteStructureArray(array, 1, &q);
-  insert(array, 1, get(array, 1));
+  insert(array, 0, get(array, 1));
   const Point* points = static_cast<const Point*>(s->data);
   EXPECT_EQ(s->upperBounds[0], 3);
-  EXPECT_EQ(points[0].x, 1);
-  EXPECT_EQ(points[1].x, 4);
+  EXPECT_EQ(points[0].x, 4) << "the element that moved up, not its old neighbour";
+  EXPECT_EQ(points[1].x, 1);
   EXPECT_EQ(points[2].x, 4);
   EXPECT_EQ(points[3].x, 1);
   insert(array, 4, nullptr);
@@ -168,7 +169,7 @@ TEST(ArrayStructures, ReadWriteInsertAndRemove) {
   EXPECT_EQ(out.x | out.y | out.z, 0) << "a null source stores zeros";
   Slot<void (*)(ArrayObject*, int32_t)>(array, kArrayRemove)(array, 0);
   EXPECT_EQ(s->bufferLength, 4 * 12);
-  EXPECT_EQ(static_cast<const Point*>(s->data)[2].z, 3);
+  EXPECT_EQ(static_cast<const Point*>(s->data)[0].z, 3);
 
   quendal::test::FailureCapture capture;
   RuntimeDirectReadStructureArray(array, 0, nullptr);

@@ -51,6 +51,10 @@ extern const uint8_t __start_quendal_fake_image[];
 extern const uint8_t __stop_quendal_fake_image[];
 }
 
+/* The handler-record macro of the assembly test images (exc_frame.h, read
+** by the assembler itself: its preprocessor lines are comments to it). */
+asm(".include \"" QUENDAL_SOURCE_DIR "/tests/images/exc_frame.h\"");
+
 asm(R"(
   .pushsection quendal_fake_image,"ax",@progbits
 
@@ -65,15 +69,6 @@ asm(R"(
   call RuntimeStackCheck
   .endm
 
-  /* jmp over the record to \after; marker; zero; variable position */
-  .macro RECORD marker, variable, after
-  .byte 0xE9
-  .long \after - . - 4
-  .long \marker
-  .word 0
-  .word \variable
-  .endm
-
   .macro MARK offset, value
   movq -24(%rbp), %rax
   movq $\value, \offset(%rax)
@@ -84,7 +79,7 @@ fake_own_handler:
   PROLOGUE
   call RaiseNilObjectException
   MARK 0, 1
-  RECORD 0x411, -16, 1f
+  HANDLER_RECORD 0x411, -16, 1f
   movq -8(%rbp), %rsp
   MARK 8, 1
   movq -16(%rbp), %rcx
@@ -100,7 +95,7 @@ fake_inner:
   PROLOGUE
   call RaiseNilObjectException
   MARK 0, 1
-  RECORD 0x411, -16, 1f
+  HANDLER_RECORD 0x411, -16, 1f
   movq -8(%rbp), %rsp
   movq -16(%rbp), %rdi
   call RuntimeReraiseException
@@ -118,7 +113,7 @@ fake_outer:
   movq -24(%rbp), %rdi
   call fake_inner
   MARK 0, 2
-  RECORD 0x411, -16, 1f
+  HANDLER_RECORD 0x411, -16, 1f
   movq -8(%rbp), %rsp
   movq -24(%rbp), %rax
   movq 24(%rax), %rcx
@@ -136,16 +131,16 @@ fake_nested:
   PROLOGUE
   call RaiseNilObjectException
   MARK 0, 1
-  RECORD 0x412, 0, 2f
+  HANDLER_RECORD 0x412, 0, 2f
 2:
   MARK 0, 3
-  RECORD 0x411, -16, 3f
+  HANDLER_RECORD 0x411, -16, 3f
   movq -8(%rbp), %rsp
   MARK 48, 1
 3:
-  RECORD 0x413, 0, 4f
+  HANDLER_RECORD 0x413, 0, 4f
 4:
-  RECORD 0x411, 0, 1f
+  HANDLER_RECORD 0x411, 0, 1f
   movq -8(%rbp), %rsp
   MARK 8, 1
   movq -16(%rbp), %rcx
@@ -169,7 +164,7 @@ fake_outer_of_unprotected:
   movq -24(%rbp), %rdi
   call fake_unprotected
   MARK 0, 2
-  RECORD 0x411, -16, 1f
+  HANDLER_RECORD 0x411, -16, 1f
   movq -8(%rbp), %rsp
   MARK 32, 1
   movq -16(%rbp), %rcx
@@ -185,7 +180,7 @@ fake_unlock_caller:
   movq -32(%rbp), %rdi
   call RuntimeUnlockObject
   MARK 0, 1
-  RECORD 0x411, -16, 1f
+  HANDLER_RECORD 0x411, -16, 1f
   movq -8(%rbp), %rsp
   MARK 8, 1
   movq -16(%rbp), %rcx

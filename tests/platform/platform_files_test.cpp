@@ -14,7 +14,7 @@
 #include "runtime/platform/errors.h"
 #include "runtime/platform/files.h"
 #include "runtime/platform/paths.h"
-#include "tests/platform/platform_temp_dir.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal::platform;
 
@@ -22,11 +22,12 @@ namespace {
 
 class PlatformFiles : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+  /* The Windows form of a path in the folder ("Z:\\tmp\\...\\name"). */
+  std::string Windows(const std::string& name) const { return WindowsPathFromPosix(dir_.File(name)); }
 
   HANDLE Open(const std::string& name, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL,
               DWORD share = FILE_SHARE_READ) {
-    return CreateFileA(dir_.Windows(name).c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return CreateFileA(Windows(name).c_str(), access, share, nullptr, disposition, flags, nullptr);
   }
   void MakeFile(const std::string& name, const std::string& contents) {
     HANDLE h = Open(name, GENERIC_WRITE, CREATE_ALWAYS);
@@ -52,7 +53,7 @@ class PlatformFiles : public ::testing::Test {
     return int64_t((uint64_t(uint32_t(high)) << 32) | low);
   }
 
-  PlatformTempDir dir_;
+  quendal::test::TempDir dir_;
 };
 
 TEST_F(PlatformFiles, WriteSeekReadTruncate) {
@@ -148,7 +149,7 @@ TEST_F(PlatformFiles, DispositionsAndTheirErrors) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
   CloseHandle(h);
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("g.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA(Windows("g.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
 
   h = Open("f.txt", GENERIC_WRITE, CREATE_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -183,16 +184,16 @@ TEST_F(PlatformFiles, BadArgumentsAreRejected) {
 }
 
 TEST_F(PlatformFiles, FoldersAreNotFiles) {
-  ASSERT_EQ(mkdir(dir_.Posix("sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir_.File("sub").c_str(), 0755), 0);
   EXPECT_EQ(Open("sub", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Open("sub", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Open("sub", GENERIC_WRITE, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-  EXPECT_FALSE(DeleteFileA(dir_.Windows("sub").c_str()));
+  EXPECT_FALSE(DeleteFileA(Windows("sub").c_str()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("sub").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+  EXPECT_EQ(GetFileAttributesA(Windows("sub").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
             DWORD(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(GetFileAttributesA("Z:\\") & FILE_ATTRIBUTE_DIRECTORY, DWORD(FILE_ATTRIBUTE_DIRECTORY));
 }
@@ -259,11 +260,11 @@ TEST_F(PlatformFiles, HandleFlagsReachTheDescriptor) {
   EXPECT_TRUE(WriteFile(h, "data", 4, &n, nullptr));
   CloseHandle(h);
   struct stat st;
-  ASSERT_EQ(stat(dir_.Posix("ro.txt").c_str(), &st), 0);
+  ASSERT_EQ(stat(dir_.File("ro.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0222, 0u);
   EXPECT_EQ(Contents("ro.txt"), "data");
   if (geteuid() != 0) { /* root may write anything */
-    EXPECT_EQ(GetFileAttributesA(dir_.Windows("ro.txt").c_str()), DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesA(Windows("ro.txt").c_str()), DWORD(FILE_ATTRIBUTE_READONLY));
   }
 }
 
@@ -285,30 +286,30 @@ TEST_F(PlatformFiles, PipeReadsReturnWhatIsThere) {
 
 TEST_F(PlatformFiles, AttributesAndDeletion) {
   MakeFile("f.txt", "abc");
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("f.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("missing").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(Windows("f.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA(Windows("missing").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("nofolder\\x").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(Windows("nofolder\\x").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(GetFileAttributesA("Q:\\x"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
 
-  std::u16string wide = Utf16FromUtf8(dir_.Windows("f.txt"));
+  std::u16string wide = Utf16FromUtf8(Windows("f.txt"));
   EXPECT_TRUE(DeleteFileW(wide.c_str()));
   EXPECT_EQ(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(DeleteFileW(wide.c_str()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_FALSE(DeleteFileA(dir_.Windows("nofolder\\x").c_str()));
+  EXPECT_FALSE(DeleteFileA(Windows("nofolder\\x").c_str()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(PlatformFiles, WideNamesAreStoredAsUtf8) {
-  std::u16string wide = Utf16FromUtf8(dir_.Windows("")) + u"\\\u00E9\u20AC\U0001D11E.txt";
+  std::u16string wide = Utf16FromUtf8(WindowsPathFromPosix(dir_.path())) + u"\\\u00E9\u20AC\U0001D11E.txt";
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
   struct stat st;
-  EXPECT_EQ(stat(dir_.Posix("\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E.txt").c_str(), &st), 0);
+  EXPECT_EQ(stat(dir_.File("\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E.txt").c_str(), &st), 0);
   EXPECT_EQ(GetFileAttributesW(wide.c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
 }
 
@@ -332,7 +333,7 @@ TEST_F(PlatformFiles, ShareModesBetweenHandlesOfThisProcess) {
   EXPECT_NE(attributes, INVALID_HANDLE_VALUE);
   CloseHandle(attributes);
   /* Deleting needs every open handle to share deletion. */
-  EXPECT_FALSE(DeleteFileA(dir_.Windows("f.txt").c_str()));
+  EXPECT_FALSE(DeleteFileA(Windows("f.txt").c_str()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
   CloseHandle(reader);
   CloseHandle(writer);
@@ -340,7 +341,7 @@ TEST_F(PlatformFiles, ShareModesBetweenHandlesOfThisProcess) {
   HANDLE again = Open("f.txt", rw, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
   EXPECT_NE(again, INVALID_HANDLE_VALUE);
   CloseHandle(again);
-  EXPECT_TRUE(DeleteFileA(dir_.Windows("f.txt").c_str()));
+  EXPECT_TRUE(DeleteFileA(Windows("f.txt").c_str()));
 }
 
 TEST_F(PlatformFiles, ShareModesReachOtherProcesses) {
@@ -348,7 +349,7 @@ TEST_F(PlatformFiles, ShareModesReachOtherProcesses) {
   HANDLE holder = Open("f.txt", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   /* The child may read (shared) but not write; it reports by exit code. */
-  std::string path = dir_.Windows("f.txt");
+  std::string path = Windows("f.txt");
   pid_t child = fork();
   if (child == 0) {
     HANDLE r = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -367,8 +368,8 @@ TEST_F(PlatformFiles, ShareModesReachOtherProcesses) {
 TEST_F(PlatformFiles, CurrentDirectoryIsAWindowsPath) {
   char saved[4096];
   ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-  ASSERT_EQ(chdir(dir_.Posix().c_str()), 0);
-  std::u16string expected = Utf16FromUtf8(dir_.Windows());
+  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  std::u16string expected = Utf16FromUtf8(WindowsPathFromPosix(dir_.path()));
   WCHAR buffer[4096];
   DWORD length = GetCurrentDirectoryW(4096, buffer);
   WCHAR tiny[4] = {u'x', u'x', u'x', u'x'};
@@ -382,7 +383,7 @@ TEST_F(PlatformFiles, CurrentDirectoryIsAWindowsPath) {
   EXPECT_EQ(tiny[0], u'x');
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
-  EXPECT_EQ(GetFileAttributesA(dir_.Windows("rel.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA(Windows("rel.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
 }
 
 } // namespace

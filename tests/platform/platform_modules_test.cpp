@@ -20,7 +20,7 @@
 #include "runtime/platform/modules.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/pickle_record.h"
-#include "tests/platform/platform_temp_dir.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal::platform;
 
@@ -101,20 +101,19 @@ TEST(PlatformModules, MissingLibrariesFail) {
 }
 
 /* Builds a one-function shared library named fileName in dir. */
-bool BuildAnswerLibrary(const PlatformTempDir& dir, const std::string& fileName) {
-  std::string source = dir.Posix("answer.c");
+bool BuildAnswerLibrary(const quendal::test::TempDir& dir, const std::string& fileName) {
+  std::string source = dir.File("answer.c");
   std::ofstream(source) << "int quendal_test_answer(void) { return 42; }\n";
-  std::string command = std::string(QUENDAL_C_COMPILER) + " -shared -fPIC -o '" + dir.Posix(fileName) +
+  std::string command = std::string(QUENDAL_C_COMPILER) + " -shared -fPIC -o '" + dir.File(fileName) +
                         "' '" + source + "'";
   return system(command.c_str()) == 0;
 }
 
 TEST(PlatformModules, LibraryFoundIgnoringCaseInItsFolderAndCounted) {
-  PlatformTempDir dir;
-  ASSERT_TRUE(dir.ok());
+  quendal::test::TempDir dir;
   ASSERT_TRUE(BuildAnswerLibrary(dir, "LibAnswer.so"));
 
-  std::u16string askedFor = Utf16FromUtf8(dir.Windows("libanswer.SO"));
+  std::u16string askedFor = Utf16FromUtf8(WindowsPathFromPosix(dir.File("libanswer.SO")));
   HMODULE first = LoadLibraryW(askedFor.c_str());
   ASSERT_NE(first, nullptr);
   auto answer = reinterpret_cast<int (*)()>(GetProcAddress(first, "quendal_test_answer"));
@@ -123,11 +122,11 @@ TEST(PlatformModules, LibraryFoundIgnoringCaseInItsFolderAndCounted) {
 
   char path[4096];
   ASSERT_GT(GetModuleFileNameA(first, path, sizeof path), 0u);
-  EXPECT_EQ(std::string(path), dir.Windows("LibAnswer.so"));
-  EXPECT_EQ(GetModuleHandleA(dir.Windows("LIBANSWER.so").c_str()), first);
+  EXPECT_EQ(std::string(path), WindowsPathFromPosix(dir.File("LibAnswer.so")));
+  EXPECT_EQ(GetModuleHandleA(WindowsPathFromPosix(dir.File("LIBANSWER.so")).c_str()), first);
 
   /* The real name and a POSIX spelling give the same module. */
-  HMODULE second = LoadLibraryA(dir.Posix("LibAnswer.so").c_str());
+  HMODULE second = LoadLibraryA(dir.File("LibAnswer.so").c_str());
   EXPECT_EQ(second, first);
   EXPECT_TRUE(FreeLibrary(first));
   EXPECT_NE(GetProcAddress(second, "quendal_test_answer"), nullptr);

@@ -17,7 +17,7 @@
 #include "runtime/platform/host_files.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/shell.h"
-#include "tests/platform/platform_temp_dir.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal::platform;
 
@@ -25,11 +25,13 @@ namespace {
 
 class PlatformNames : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
-  std::u16string W(const std::string& name) { return Utf16FromUtf8(dir_.Windows(name)); }
-  void Make(const std::string& name, const std::string& bytes) { std::ofstream(dir_.Posix(name)) << bytes; }
+  /* POSIX and Windows forms of a name in the folder (the folder itself for ""). */
+  std::string Posix(const std::string& name = "") const { return name.empty() ? dir_.path() : dir_.File(name); }
+  std::string Windows(const std::string& name = "") const { return WindowsPathFromPosix(Posix(name)); }
+  std::u16string W(const std::string& name) { return Utf16FromUtf8(Windows(name)); }
+  void Make(const std::string& name, const std::string& bytes) { std::ofstream(Posix(name)) << bytes; }
   std::string Read(const std::string& name) {
-    std::ifstream in(dir_.Posix(name));
+    std::ifstream in(Posix(name));
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::vector<std::string> Find(const std::string& pattern) {
@@ -45,14 +47,14 @@ class PlatformNames : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  PlatformTempDir dir_;
+  quendal::test::TempDir dir_;
 };
 
 TEST_F(PlatformNames, SearchesMatchWildcardsAndReportEntries) {
   Make("a.txt", "12345");
   Make("B.TXT", "");
   Make("c.dat", "");
-  ASSERT_EQ(mkdir(dir_.Posix("sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(Posix("sub").c_str(), 0755), 0);
   EXPECT_EQ(Find("*.*"), (std::vector<std::string>{".", "..", "B.TXT", "a.txt", "c.dat", "sub"}));
   EXPECT_EQ(Find("*.txt"), (std::vector<std::string>{"B.TXT", "a.txt"}));
   EXPECT_EQ(Find("?.dat"), (std::vector<std::string>{"c.dat"}));
@@ -80,7 +82,7 @@ TEST_F(PlatformNames, SearchesMatchWildcardsAndReportEntries) {
 TEST_F(PlatformNames, AttributesFollowPermissionsAndNames) {
   Make(".hidden", "");
   Make("ro.txt", "");
-  ASSERT_EQ(chmod(dir_.Posix("ro.txt").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(Posix("ro.txt").c_str(), 0444), 0);
   EXPECT_EQ(GetFileAttributesW(W(".hidden").c_str()), DWORD(FILE_ATTRIBUTE_HIDDEN));
   /* No write bit means read-only, for root as for everybody. */
   EXPECT_EQ(GetFileAttributesW(W("ro.txt").c_str()), DWORD(FILE_ATTRIBUTE_READONLY));
@@ -88,21 +90,21 @@ TEST_F(PlatformNames, AttributesFollowPermissionsAndNames) {
   EXPECT_EQ(GetFileAttributesW(W("ro.txt").c_str()), DWORD(FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(SetFileAttributesW(W("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   struct stat st;
-  ASSERT_EQ(stat(dir_.Posix("ro.txt").c_str(), &st), 0);
+  ASSERT_EQ(stat(Posix("ro.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0222, 0u);
   /* Hiddenness is the name: it cannot be set apart from it. */
   EXPECT_FALSE(SetFileAttributesW(W("ro.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
 
-  ASSERT_EQ(symlink("ro.txt", dir_.Posix("link").c_str()), 0);
+  ASSERT_EQ(symlink("ro.txt", Posix("link").c_str()), 0);
   EXPECT_EQ(GetFileAttributesW(W("link").c_str()), DWORD(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY));
   std::string target;
-  ASSERT_TRUE(GetShortcutTarget(dir_.Windows("link"), &target));
-  EXPECT_EQ(target, dir_.Windows("ro.txt"));
-  EXPECT_FALSE(GetShortcutTarget(dir_.Windows("ro.txt"), &target));
+  ASSERT_TRUE(GetShortcutTarget(Windows("link"), &target));
+  EXPECT_EQ(target, Windows("ro.txt"));
+  EXPECT_FALSE(GetShortcutTarget(Windows("ro.txt"), &target));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_A_REPARSE_POINT));
-  ASSERT_EQ(symlink("loop", dir_.Posix("loop").c_str()), 0);
-  EXPECT_FALSE(GetShortcutTarget(dir_.Windows("loop"), &target));
+  ASSERT_EQ(symlink("loop", Posix("loop").c_str()), 0);
+  EXPECT_FALSE(GetShortcutTarget(Windows("loop"), &target));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_CANT_RESOLVE_FILENAME));
 }
 
@@ -132,7 +134,7 @@ TEST_F(PlatformNames, FoldersAreMadeAndRemovedWithWin32Errors) {
 TEST_F(PlatformNames, CopyAndMoveNeverOverwrite) {
   Make("a", "alpha");
   Make("b", "beta");
-  ASSERT_EQ(chmod(dir_.Posix("a").c_str(), 0640), 0);
+  ASSERT_EQ(chmod(Posix("a").c_str(), 0640), 0);
   EXPECT_FALSE(CopyFileW(W("a").c_str(), W("b").c_str(), true));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
   EXPECT_EQ(Read("b"), "beta");
@@ -143,8 +145,8 @@ TEST_F(PlatformNames, CopyAndMoveNeverOverwrite) {
   EXPECT_TRUE(CopyFileW(W("a").c_str(), W("c").c_str(), true));
   EXPECT_EQ(Read("c"), "alpha");
   struct stat a, c;
-  ASSERT_EQ(stat(dir_.Posix("a").c_str(), &a), 0);
-  ASSERT_EQ(stat(dir_.Posix("c").c_str(), &c), 0);
+  ASSERT_EQ(stat(Posix("a").c_str(), &a), 0);
+  ASSERT_EQ(stat(Posix("c").c_str(), &c), 0);
   EXPECT_EQ(c.st_mode & 07777, 0640u);
   EXPECT_EQ(c.st_mtim.tv_sec, a.st_mtim.tv_sec);
   EXPECT_TRUE(CopyFileW(W("a").c_str(), W("b").c_str(), false));
@@ -163,7 +165,7 @@ TEST_F(PlatformNames, TemporaryFolderDrivesAndCurrentFolder) {
   WCHAR buffer[1024];
   const char* saved = getenv("TMPDIR");
   std::string keep = saved ? saved : "";
-  setenv("TMPDIR", dir_.Posix().c_str(), 1);
+  setenv("TMPDIR", Posix().c_str(), 1);
   DWORD n = GetTempPathW(1024, buffer);
   EXPECT_EQ(std::u16string(buffer, n), W("") + u"\\");
   setenv("TMPDIR", "relative", 1);
@@ -179,10 +181,10 @@ TEST_F(PlatformNames, TemporaryFolderDrivesAndCurrentFolder) {
 
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  EXPECT_TRUE(SetCurrentDirectoryA(dir_.Windows().c_str()));
+  EXPECT_TRUE(SetCurrentDirectoryA(Windows().c_str()));
   char now[4096];
-  EXPECT_EQ(std::string(getcwd(now, sizeof now)), dir_.Posix());
-  EXPECT_FALSE(SetCurrentDirectoryA(dir_.Windows("missing").c_str()));
+  EXPECT_EQ(std::string(getcwd(now, sizeof now)), Posix());
+  EXPECT_FALSE(SetCurrentDirectoryA(Windows("missing").c_str()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
   ASSERT_EQ(chdir(cwd), 0);
 }
@@ -217,28 +219,28 @@ class ScopedEnvironment {
 
 TEST_F(PlatformNames, SpecialFoldersFollowTheXdgDirectories) {
   ScopedEnvironment env;
-  env.Set("HOME", dir_.Posix());
+  env.Set("HOME", Posix());
   env.Unset("XDG_CONFIG_HOME");
   env.Unset("XDG_DESKTOP_DIR");
   env.Unset("XDG_MUSIC_DIR");
   std::string path;
   /* Nothing configured: the home folder. */
   ASSERT_TRUE(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY, &path));
-  EXPECT_EQ(path, dir_.Windows());
+  EXPECT_EQ(path, Windows());
   ASSERT_TRUE(SpecialFolderPath(CSIDL_APPDATA, &path));
-  EXPECT_EQ(path, dir_.Windows(".config"));
+  EXPECT_EQ(path, Windows(".config"));
 
-  ASSERT_EQ(mkdir(dir_.Posix(".config").c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(dir_.Posix("Schreibtisch").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(Posix(".config").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(Posix("Schreibtisch").c_str(), 0755), 0);
   Make(".config/user-dirs.dirs", "# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_MUSIC_DIR=\"$HOME/Gone\"\n");
   ASSERT_TRUE(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY, &path));
-  EXPECT_EQ(path, dir_.Windows("Schreibtisch"));
+  EXPECT_EQ(path, Windows("Schreibtisch"));
   /* A configured folder that does not exist falls back to home. */
   ASSERT_TRUE(SpecialFolderPath(CSIDL_MYMUSIC, &path));
-  EXPECT_EQ(path, dir_.Windows());
-  env.Set("XDG_CONFIG_HOME", dir_.Posix("elsewhere"));
+  EXPECT_EQ(path, Windows());
+  env.Set("XDG_CONFIG_HOME", Posix("elsewhere"));
   ASSERT_TRUE(SpecialFolderPath(CSIDL_APPDATA, &path));
-  EXPECT_EQ(path, dir_.Windows("elsewhere"));
+  EXPECT_EQ(path, Windows("elsewhere"));
 
   EXPECT_FALSE(SpecialFolderPath(20 /* fonts */, &path));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));

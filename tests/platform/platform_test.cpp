@@ -11,15 +11,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
+
+#include <unicode/uloc.h>
 
 #include "runtime/platform/errors.h"
 #include "runtime/platform/locale.h"
 #include "runtime/platform/memory.h"
 #include "runtime/platform/paths.h"
 #include "runtime/platform/sync.h"
-#include "tests/platform/platform_temp_dir.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal::platform;
 
@@ -103,16 +106,15 @@ TEST(PlatformErrors, LastErrorIsPerThread) {
 }
 
 TEST(PlatformErrors, MissingFileAndMissingFolderDiffer) {
-  PlatformTempDir dir;
-  ASSERT_TRUE(dir.ok());
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("missing.txt").c_str()),
+  quendal::test::TempDir dir;
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("missing.txt").c_str()),
             DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("missing/").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("missing/").c_str()),
             DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.Posix("nofolder/f.txt").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, dir.File("nofolder/f.txt").c_str()),
             DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(Win32ErrorFromErrnoForPath(ENOENT, "just-a-name"), DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Win32ErrorFromErrnoForPath(EACCES, dir.Posix("nofolder/f.txt").c_str()),
+  EXPECT_EQ(Win32ErrorFromErrnoForPath(EACCES, dir.File("nofolder/f.txt").c_str()),
             DWORD(ERROR_ACCESS_DENIED));
   EXPECT_EQ(Win32ErrorFromErrno(EHOSTDOWN), DWORD(ERROR_INVALID_FUNCTION));
 }
@@ -215,16 +217,43 @@ class PlatformLocale : public ::testing::Test {
   std::optional<std::string> saved_[3];
 };
 
-TEST_F(PlatformLocale, KnownLanguageAndCountryPairs) {
-  const struct { const char* locale; LANGID id; } cases[] = {
-      {"en_US", 0x0409}, {"en_GB", 0x0809}, {"fr_FR", 0x040C}, {"de_DE", 0x0407},
-      {"it_IT", 0x0410}, {"es_ES", 0x0C0A}, {"ja_JP", 0x0411}, {"ko_KR", 0x0412},
-      {"zh_TW", 0x0404}, {"zh_HK", 0x0C04}, {"zh_CN", 0x0804}, {"zh_SG", 0x1004},
-      {"ru_RU", 0x0419}, {"he_IL", 0x040D}, {"ar_SA", 0x0401}, {"el_GR", 0x0408},
-      {"tr_TR", 0x041F}, {"th_TH", 0x041E}, {"pl_PL", 0x0415}, {"cs_CZ", 0x0405},
-      {"nl_NL", 0x0413}, {"pt_BR", 0x0416}, {"pt_PT", 0x0816}, {"sv_SE", 0x041D},
-  };
-  for (const auto& c : cases) EXPECT_EQ(With(c.locale), c.id) << c.locale;
+/* ICU's Windows locale ids are the oracle for every language and country
+** pair ICU knows.  A pair the runtime tells apart must get exactly ICU's
+** id; any other pair of a language the runtime knows falls back to that
+** language's own id, whose primary language must be ICU's; a language the
+** runtime does not know is English (United States). */
+TEST_F(PlatformLocale, LanguageAndCountryPairsAgreeWithIcu) {
+  std::set<std::string> pairs;
+  for (int32_t i = 0; i < uloc_countAvailable(); i++) {
+    char language[16] = {}, country[16] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLanguage(uloc_getAvailable(i), language, sizeof language, &status);
+    uloc_getCountry(uloc_getAvailable(i), country, sizeof country, &status);
+    if (U_SUCCESS(status) && std::strlen(language) == 2 && std::strlen(country) == 2) {
+      pairs.insert(std::string(language) + "_" + country);
+    }
+  }
+  ASSERT_GT(pairs.size(), 100u);
+  size_t exact = 0;
+  for (const std::string& pair : pairs) {
+    const LANGID icu = static_cast<LANGID>(uloc_getLCID(pair.c_str()));
+    const std::string language = pair.substr(0, 2);
+    const LANGID own = With(pair.c_str());
+    const LANGID fallback = With(language.c_str());
+    if (own == icu && icu != fallback) {
+      exact++;
+    } else if (fallback == 0x0409 && language != "en") {
+      EXPECT_EQ(own, 0x0409) << pair << ": a language the runtime does not know";
+    } else {
+      EXPECT_EQ(own, fallback) << pair << ": ICU says " << std::hex << icu;
+      if (icu != 0) {
+        EXPECT_EQ(fallback & 0x3FF, icu & 0x3FF) << language << ": primary language";
+      }
+    }
+  }
+  /* The runtime gives 21 pairs an id other than their language's own; a
+  ** pair whose id fell back to the language's would leave fewer. */
+  EXPECT_GE(exact, 21u) << "pairs with an id of their own";
 }
 
 TEST_F(PlatformLocale, CodesetModifierAndSpellingVariants) {

@@ -21,8 +21,8 @@
 #include <string>
 
 #include "runtime/database/database_interface.h"
-#include "runtime/image/loader.h"
-#include "runtime/image/main_routine.h"
+#include "runtime/image/loaderX86.h"
+#include "runtime/image/RuntimeMain.h"
 #include "runtime/image/startup.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/text/string_core.h"

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -33,6 +34,23 @@ std::string FailureCapture::all() const {
   std::string joined;
   for (const std::string& r : reports_) joined += r;
   return joined;
+}
+
+std::string SourceAtReport(const std::string& report) {
+  std::smatch where;
+  if (!std::regex_search(report, where, std::regex("\n\n([^\n:]+): ([0-9]+)\nFailure Condition: "))) return "";
+  const std::string name = where[1];
+  const long line = std::stol(where[2]);
+  for (const auto& folder : std::filesystem::directory_iterator(std::string(QUENDAL_SOURCE_DIR) + "/runtime")) {
+    std::ifstream in(folder.path() / name);
+    if (!in) continue;
+    std::string text, lines;
+    for (long n = 1; std::getline(in, text) && n < line + 3; n++) {
+      if (n >= line) lines += text + "\n";
+    }
+    return lines;
+  }
+  return "";
 }
 
 TempDir::TempDir() {

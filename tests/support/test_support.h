@@ -26,6 +26,12 @@ class FailureCapture {
   std::vector<std::string> reports_;
 };
 
+/* The source a failure report names ("<source>: <line>"): the named line
+** of the runtime file of that name and the two lines after it (a call may
+** spread its arguments over several lines); "" when no folder of runtime/
+** holds such a file or it has no such line. */
+std::string SourceAtReport(const std::string& report);
+
 /* A fresh folder under /tmp, removed with its contents on destruction. */
 class TempDir {
  public:

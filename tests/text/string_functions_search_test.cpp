@@ -134,9 +134,10 @@ TEST(StringSearch, DoubleByteTextNeverMatchesInsideACharacter) {
   EXPECT_EQ(DoubleByteInStr(4, s.get(), a.get()), 0);
 }
 
-TEST(StringSearch, BoyerMooreAgreesWithAPlainSearch) {
-  /* Random texts over a small alphabet make many near-matches; the long
-  ** texts and patterns take the Boyer-Moore path, the others the scan. */
+TEST(StringSearch, ExactAndFoldedSearchesAgreeWithAPlainSearch) {
+  /* Random texts over a small alphabet make many near-matches; in the
+  ** case-insensitive search the long texts and patterns take the
+  ** Boyer-Moore path, the others the scan. */
   std::mt19937 random(12345);
   const std::string alphabet = "abAB,";
   auto text = [&](size_t n) {
@@ -161,7 +162,7 @@ TEST(StringSearch, BoyerMooreAgreesWithAPlainSearch) {
   }
 }
 
-TEST(StringSearch, BoyerMooreFindsMatchesAtBothEndsOfALongText) {
+TEST(StringSearch, MatchesAtBothEndsOfALongTextAreFound) {
   std::string text(5000, 'x');
   text.replace(0, 6, "needle");
   text.replace(text.size() - 6, 6, "needle");
@@ -196,17 +197,30 @@ TEST(StringReplace, NothingToDoSharesTheSource) {
   EXPECT_EQ(StringReplaceAll(nullptr, Make("a").get(), Make("x").get()), nullptr);
 }
 
-TEST(StringReplace, ResultTags) {
-  /* Text keeps its tag; a 1252 source gets the replacement in 1252. */
+/* Every result carries the source's tag, whatever the other two carry. */
+TEST(StringReplace, ResultsKeepTheSourcesTag) {
+  /* A 1252 source gets the UTF-8 replacement converted to 1252. */
   StringRef latin = Make("a-b", kEncodingWindowsLatin1);
   StringRef r(StringReplaceAll(latin.get(), Make("-").get(), Make("\xC3\xA9").get()));
   EXPECT_EQ(StringView(r.get()), "a\xE9" "b");
   EXPECT_EQ(r.encoding(), kEncodingWindowsLatin1);
-  /* ASCII-tagged text takes on a UTF-8 replacement instead of losing it. */
+  /* ASCII-tagged text with UTF-8 find and replacement texts stays ASCII;
+  ** a replacement beyond ASCII keeps its bytes rather than becoming "?". */
   StringRef ascii = Make("a-b", kEncodingASCII);
+  StringRef plain(StringReplace(ascii.get(), Make("-").get(), Make("+").get()));
+  EXPECT_EQ(StringView(plain.get()), "a+b");
+  EXPECT_EQ(plain.encoding(), kEncodingASCII);
   StringRef u(StringReplaceAll(ascii.get(), Make("-").get(), Make("\xC3\xA9").get()));
   EXPECT_EQ(StringView(u.get()), "a\xC3\xA9" "b");
-  EXPECT_EQ(u.encoding(), kEncodingUTF8);
+  EXPECT_EQ(u.encoding(), kEncodingASCII);
+  /* The byte forms convert nothing and retag nothing. */
+  StringRef cp1252 = Make("\xE9", kEncodingWindowsLatin1);
+  for (ORVAstring b : {StringReplaceB(ascii.get(), Make("-").get(), cp1252.get()),
+                       StringReplaceAllB(ascii.get(), Make("-").get(), cp1252.get())}) {
+    StringRef result(b);
+    EXPECT_EQ(StringView(result.get()), "a\xE9" "b");
+    EXPECT_EQ(result.encoding(), kEncodingASCII);
+  }
   /* UTF-16 text with UTF-8 arguments. */
   StringRef w(StringReplaceAll(Wide(u"a-B-c").get(), Make("b").get(), Make("\xE2\x82\xAC").get()));
   EXPECT_EQ(StringView(w.get()), WideBytes(u"a-\u20AC-c"));

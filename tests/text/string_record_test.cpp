@@ -9,33 +9,15 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/base/failure_report.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/text_encoding_codepages.h"
 #include "runtime/text/wide_copies.h"
+#include "tests/support/test_support.h"
 
 using namespace quendal;
 
 namespace {
-
-/* Collects failure reports while alive. */
-class ReportCapture {
- public:
-  ReportCapture() { SetFailureSink(&Collect, this); }
-  ~ReportCapture() { SetFailureSink(nullptr, nullptr); }
-  const std::string& text() const { return text_; }
-  int count() const { return count_; }
-
- private:
-  static void Collect(const char* text, void* self) {
-    auto* capture = static_cast<ReportCapture*>(self);
-    capture->text_ += text;
-    ++capture->count_;
-  }
-  std::string text_;
-  int count_ = 0;
-};
 
 StringRef Make(std::string_view bytes, uint32_t tag) { return StringRef(StringCreate(bytes, tag)); }
 
@@ -296,7 +278,7 @@ TEST(StringAppend, DoesNotDisturbOtherHoldersOfTheTarget) {
 }
 
 TEST(StringWritableByte, CopyOnWriteAndReports) {
-  ReportCapture reports;
+  test::FailureCapture reports;
   StringRef s = Make("abc", kEncodingASCII);
   ORVAstring before = s.get();
   uint8_t* p = StringWritableByte(s.slot(), 1);
@@ -314,35 +296,34 @@ TEST(StringWritableByte, CopyOnWriteAndReports) {
   EXPECT_EQ(Bytes(other), "YXc");
   EXPECT_EQ(other.encoding(), kEncodingASCII);
   EXPECT_EQ(s.get()->refCount, 1);
-  EXPECT_EQ(reports.count(), 0);
+  EXPECT_EQ(reports.reports().size(), 0u);
 
   EXPECT_EQ(StringWritableByte(s.slot(), 3), nullptr);
   EXPECT_EQ(StringWritableByte(s.slot(), -1), nullptr);
-  EXPECT_EQ(reports.count(), 2);
-  EXPECT_NE(reports.text().find("Failure Condition: not (pos < 0 || pos >= Length())"),
-            std::string::npos);
-  EXPECT_NE(reports.text().find("ORVAstring"), std::string::npos);
+  EXPECT_EQ(reports.reports().size(), 2u);
+  EXPECT_TRUE(reports.Contains("Failure Condition: not (pos < 0 || pos >= Length())"));
+  EXPECT_TRUE(reports.Contains("ORVAstring"));
 
   StringRef empty;
   EXPECT_EQ(StringWritableByte(empty.slot(), 0), nullptr);
-  EXPECT_EQ(reports.count(), 2) << "position 0 of the empty string is not reported";
+  EXPECT_EQ(reports.reports().size(), 2u) << "position 0 of the empty string is not reported";
   EXPECT_EQ(StringWritableByte(empty.slot(), 2), nullptr);
-  EXPECT_EQ(reports.count(), 3);
-  EXPECT_NE(reports.text().find("Failure Condition: not pos\n"), std::string::npos);
+  EXPECT_EQ(reports.reports().size(), 3u);
+  EXPECT_TRUE(reports.Contains("Failure Condition: not pos\n"));
 }
 
 TEST(StringWide, ContentOnlyForUTF16) {
-  ReportCapture reports;
+  test::FailureCapture reports;
   StringRef wide(StringCreateUTF16(u"ok", 2));
   EXPECT_EQ(StringWideText(wide.get()), u"ok");
   EXPECT_EQ(StringWideText(nullptr), u"");
-  EXPECT_EQ(reports.count(), 0);
+  EXPECT_EQ(reports.reports().size(), 0u);
   StringRef narrow = Make("ok", kEncodingUTF8);
   const void* content = StringWideContent(narrow.get());
   ASSERT_NE(content, nullptr);
   EXPECT_EQ(static_cast<const uint8_t*>(content)[0], 0);
   EXPECT_EQ(StringWideText(narrow.get()), u"");
-  EXPECT_EQ(reports.count(), 2);
+  EXPECT_EQ(reports.reports().size(), 2u);
 }
 
 TEST(StringOSType, BothDirections) {
@@ -407,17 +388,17 @@ TEST(StringStructure, SetWideStringKeepsAZeroUnit) {
 }
 
 TEST(StringStructure, BadBaseOrOffsetIsReportedAndNothingWritten) {
-  ReportCapture reports;
+  test::FailureCapture reports;
   uint8_t field[4] = {1, 2, 3, 4};
   StringRef s = Make("ab", kEncodingASCII);
   RuntimeSetStructureString(field + 2, -2, 2, s.get());
   RuntimeSetStructureWString(field + 2, -2, 2, s.get());
   RuntimeSetStructureString(nullptr, 0, 2, s.get());
   RuntimeSetStructureWString(nullptr, 0, 2, s.get());
-  EXPECT_EQ(reports.count(), 4);
-  EXPECT_NE(reports.text().find("Failure Condition: offset >= 0"), std::string::npos);
-  EXPECT_NE(reports.text().find("Failure Condition: buf\n"), std::string::npos);
-  EXPECT_NE(reports.text().find("RuntimeStringFoundation"), std::string::npos);
+  EXPECT_EQ(reports.reports().size(), 4u);
+  EXPECT_TRUE(reports.Contains("Failure Condition: offset >= 0"));
+  EXPECT_TRUE(reports.Contains("Failure Condition: buf\n"));
+  EXPECT_TRUE(reports.Contains("RuntimeStringFoundation"));
   const uint8_t untouched[4] = {1, 2, 3, 4};
   EXPECT_EQ(std::memcmp(field, untouched, 4), 0);
 }

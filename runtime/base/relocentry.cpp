@@ -1,7 +1,8 @@
 /*
 ** The link table: static rows from the catalogue, their installation from
 ** the modules' provision lists, the dynamic part, the link index and link
-** registration.  See link_table.h for the contract.
+** registration.  See link_table.h for the contract.  The file carries the
+** name the runtime's reports give this module: "relocentry.cpp".
 */
 #include "runtime/base/link_table.h"
 

@@ -1,14 +1,11 @@
 /*
-** The run loop's idle work.  See run_loop.h.
+** The run loop's idle work.  See runtimemainloop.h.
 */
-#include "runtime/image/run_loop.h"
+#include "runtime/image/runtimemainloop.h"
 
 #include <cassert>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
-#include "runtime/base/failure_report.h"
 #include "runtime/platform/clock.h"
 
 namespace quendal {
@@ -30,27 +27,6 @@ uint32_t gLastTicks = 0;
 
 CooperativeThreadHooks gThreadHooks{};
 bool gHaveThreadHooks = false;
-
-/* The pollable list: a plain array with the growth rule of the runtime's
-** vectors and a shrink rule of its own. */
-ObjectHeader** gPollables = nullptr;
-int32_t gPollableCount = 0;
-int32_t gPollableCapacity = 0;
-
-bool ResizePollables(int32_t capacity) {
-  assert(capacity >= gPollableCount);
-  if (capacity == 0) {
-    std::free(gPollables);
-    gPollables = nullptr;
-    gPollableCapacity = 0;
-    return true;
-  }
-  void* block = std::realloc(gPollables, sizeof(ObjectHeader*) * static_cast<size_t>(capacity));
-  if (!block) return false;
-  gPollables = static_cast<ObjectHeader**>(block);
-  gPollableCapacity = capacity;
-  return true;
-}
 
 bool OnMainThread() { return !gHaveThreadHooks || gThreadHooks.onMainThread(); }
 
@@ -118,9 +94,6 @@ void SetCooperativeThreadHooks(const CooperativeThreadHooks* hooks) {
   gHaveThreadHooks = hooks != nullptr;
 }
 
-int32_t PollableObjectCount() { return gPollableCount; }
-int32_t PollableObjectCapacity() { return gPollableCapacity; }
-
 void ResetRunLoopForTesting() {
   gTasks.clear();
   gHaveLastTicks = false;
@@ -147,35 +120,4 @@ extern "C" int32_t RuntimeBackgroundTask() {
     RunDuePeriodicTasks(ticks);
   }
   return static_cast<int32_t>(ticks);
-}
-
-extern "C" void ApplicationAddPollableObject(ObjectHeader* object) {
-  if (!object) return;
-  for (int32_t i = 0; i < gPollableCount; i++) {
-    if (gPollables[i] == object) return;
-  }
-  if (gPollableCount >= gPollableCapacity) {
-    int32_t step = gPollableCapacity > 16 ? gPollableCapacity : 16;
-    if (!ResizePollables(gPollableCapacity + step)) {
-      QUENDAL_REPORT("application.cpp", "mPollables", "No memory for the pollable object list.");
-      return;
-    }
-  }
-  gPollables[gPollableCount++] = object;
-}
-
-extern "C" void ApplicationRemovePollableObject(ObjectHeader* object) {
-  for (int32_t i = 0; i < gPollableCount; i++) {
-    if (gPollables[i] != object) continue;
-    std::memmove(&gPollables[i], &gPollables[i + 1],
-                 sizeof(ObjectHeader*) * static_cast<size_t>(gPollableCount - i - 1));
-    gPollableCount--;
-    if (gPollableCount < gPollableCapacity / 2) ResizePollables(gPollableCapacity / 2);
-    return;
-  }
-}
-
-extern "C" void ApplicationRemoveAllPollableObjects() {
-  gPollableCount = 0;
-  ResizePollables(0);
 }

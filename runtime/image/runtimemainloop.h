@@ -1,6 +1,6 @@
 /*
-** The run loop's idle work: RuntimeDoEvents, RuntimeBackgroundTask, the
-** periodic-task registry and the list of pollable objects.
+** The run loop's idle work: RuntimeDoEvents, RuntimeBackgroundTask and the
+** periodic-task registry.
 **
 ** Ticks: sixtieths of a second, GetTickCount() * 0.06 truncated to an
 ** integer.  They wrap with the millisecond counter (about every 49.7
@@ -31,18 +31,13 @@
 ** are installed the process thread is the only thread: yielding does
 ** nothing and sleeping is the platform's Sleep.
 **
-** Pollable objects: sockets and serial ports put themselves on this list
-** so that the idle pass can poll them.  This runtime offers neither, so
-** the idle pass has nothing to poll; the list is kept for the services
-** that bind it.  Objects on the list are not retained: an object removes
-** itself before it is destroyed.  Adding an object already on the list
-** changes nothing.  The list grows by max(16, capacity) entries and
-** halves its capacity when fewer than half of the entries are used.
+** The objects the idle pass would poll are listed by the application
+** module (application.h); this runtime offers nothing pollable.
 **
 ** No locks: everything here runs on the runtime's one process thread.
 */
-#ifndef QUENDAL_IMAGE_RUN_LOOP_H
-#define QUENDAL_IMAGE_RUN_LOOP_H
+#ifndef QUENDAL_IMAGE_RUNTIMEMAINLOOP_H
+#define QUENDAL_IMAGE_RUNTIMEMAINLOOP_H
 
 #include <cstdint>
 
@@ -51,9 +46,6 @@
 extern "C" {
 void RuntimeDoEvents(ObjectHeader* application, int32_t milliseconds);
 int32_t RuntimeBackgroundTask();
-void ApplicationAddPollableObject(ObjectHeader* object);
-void ApplicationRemovePollableObject(ObjectHeader* object);
-void ApplicationRemoveAllPollableObjects();
 }
 
 namespace quendal {
@@ -80,10 +72,6 @@ struct CooperativeThreadHooks {
 };
 /* Installs the hooks (copied); null restores the single-thread behaviour. */
 void SetCooperativeThreadHooks(const CooperativeThreadHooks* hooks);
-
-/* Test views of the pollable list. */
-int32_t PollableObjectCount();
-int32_t PollableObjectCapacity();
 
 /* Test seam: drops every periodic task and the background task's memory
 ** of the last tick count. */

@@ -1,5 +1,7 @@
 /*
-** The loader.  See loader.h for the carriers and their order.
+** The loader: carriers, segments, binding and relocation, resources,
+** options and the symbol look-up.  See loaderX86.h for the carriers, their
+** order and the import opcodes.
 **
 ** Image layout: the magic "112358", then six segments (code, data, import,
 ** symbol, resource, option), each a u32 length and that many bytes; a
@@ -10,21 +12,27 @@
 **     of their carrier, are never run;
 **   - every read of a segment, record or chain link is bounds-checked: a
 **     damaged image is reported and not run, never read past its buffers;
+**     a chain may not leave the code segment, start at offset 0, or run
+**     longer than the code has operand slots (which also ends loops);
 **   - no call site is left pointing at a chain link: a name that cannot be
 **     bound is bound to a thunk that reports the missing function when
-**     called (see unbound_import.cpp);
+**     called (call_thunks.h);
 **   - code, data and thunks lie below 2 GiB, so 32-bit absolute addresses
-**     and rel32 displacements between them always hold.
+**     and rel32 displacements between them always hold;
+**   - every report names this file and the line of the check that failed.
 */
-#include "runtime/image/loader.h"
+#include "runtime/image/loaderX86.h"
+
+#include <strings.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "runtime/base/failure_report.h"
+#include "runtime/base/link_table.h"
+#include "runtime/image/call_thunks.h"
 #include "runtime/image/exit_cleanup.h"
-#include "runtime/image/image_binding.h"
 #include "runtime/image/resource_table.h"
 #include "runtime/platform/errors.h"
 #include "runtime/platform/files.h"
@@ -59,12 +67,19 @@ LoadedImage gImage;
 
 const LinkedProgram* gLinkedProgram = nullptr;
 
-void ReportLoad(const char* condition, const char* message) {
-  RuntimeFailureReport(kFailureAssertion, kLoaderSource, __LINE__, condition, message);
+/* line defaults to the caller's: the report points at the failed check. */
+void ReportLoad(const char* condition, const char* message, int32_t line = __builtin_LINE()) {
+  RuntimeFailureReport(kFailureAssertion, kLoaderSource, line, condition, message);
 }
 
 uint32_t ReadU32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void WriteU32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
 }
 
 /* ---- reading the six segments ------------------------------------------- */
@@ -248,6 +263,15 @@ void ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
   pf::CloseHandle(file);
 }
 
+/* Whether the working folder holds any development file at all: with none,
+** there is no program to run rather than a damaged one. */
+bool AnyDevelopmentFileExists() {
+  for (const char* name : {"import.dat", "code.dat", "data.dat", "rsrc.dat", "options.dat", "symbols.dat"}) {
+    if (pf::GetFileAttributesA(name) != pf::INVALID_FILE_ATTRIBUTES) return true;
+  }
+  return false;
+}
+
 void ReadDevelopmentFiles(ImageSegments& seg) {
   ReadDevelopmentFile("import.dat", seg.imports);
   ReadDevelopmentFile("code.dat", seg.code);
@@ -258,7 +282,194 @@ void ReadDevelopmentFiles(ImageSegments& seg) {
   seg.resourceFileOffset = 0;
 }
 
-/* ---- placing, binding and the other segments ---------------------------- */
+/* ---- binding and relocation (the import segment) ------------------------- */
+
+/* The library cache of opcode 4: newest first, names compared without
+** regard to case. */
+struct LibraryNode {
+  std::string name;
+  pf::HMODULE module;
+  LibraryNode* next;
+};
+LibraryNode* gLibraries = nullptr;
+
+pf::HMODULE LibraryFor(const std::string& name) {
+  for (LibraryNode* n = gLibraries; n; n = n->next) {
+    if (strcasecmp(n->name.c_str(), name.c_str()) == 0) return n->module;
+  }
+  pf::HMODULE module = pf::LoadLibraryA(name.c_str());
+  gLibraries = new LibraryNode{name, module, gLibraries};  /* also when loading failed */
+  return module;
+}
+
+class ImportReader {
+ public:
+  explicit ImportReader(const std::vector<uint8_t>& bytes) : b_(bytes) {}
+  bool AtEnd() const { return p_ >= b_.size(); }
+  bool Byte(uint8_t* out) {
+    if (p_ >= b_.size()) return false;
+    *out = b_[p_++];
+    return true;
+  }
+  bool U32(uint32_t* out) {
+    if (b_.size() - p_ < 4) return false;
+    *out = ReadU32(&b_[p_]);
+    p_ += 4;
+    return true;
+  }
+  /* byte n, n bytes, one zero byte. */
+  bool Name(std::string* out) {
+    uint8_t n;
+    if (!Byte(&n) || b_.size() - p_ < size_t(n) + 1) return false;
+    out->assign(reinterpret_cast<const char*>(&b_[p_]), n);
+    p_ += size_t(n) + 1;
+    return true;
+  }
+
+ private:
+  const std::vector<uint8_t>& b_;
+  size_t p_ = 0;
+};
+
+class Binder {
+ public:
+  Binder(uint8_t* code, uint32_t codeLength, uint8_t* data, uint32_t dataLength)
+      : code_(code), codeLength_(codeLength), data_(data), dataLength_(dataLength) {}
+
+  bool Run(const std::vector<uint8_t>& imports) {
+    ImportReader in(imports);
+    while (!in.AtEnd()) {
+      uint8_t opcode = 0;
+      in.Byte(&opcode);
+      bool ok = true;
+      switch (opcode) {
+        case 1: ok = BindRuntimeName(in); break;
+        case 2: ok = RelocateTo(in, data_, false); break;
+        case 3: ok = RelocateTo(in, code_, false); break;
+        case 4: ok = BindLibraryFunction(in); break;
+        case 5: ok = RelocateTo(in, data_, true); break;
+        default: break;  /* unknown opcodes are skipped */
+      }
+      if (!ok) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool Damaged(const char* what, int32_t line = __builtin_LINE()) {
+    ReportLoad("0", what, line);
+    return false;
+  }
+
+  bool OperandInCode(uint32_t offset) const { return offset <= codeLength_ && codeLength_ - offset >= 4; }
+
+  /* Collects the sites of a chain; false when a link leaves the code. */
+  bool ChainSites(uint32_t head, std::vector<uint32_t>* sites) {
+    uint32_t limit = codeLength_ / 4 + 1;
+    for (uint32_t s = head; s != 0; s = ReadU32(code_ + s)) {
+      if (!OperandInCode(s) || sites->size() >= limit) return false;
+      sites->push_back(s);
+    }
+    return true;
+  }
+
+  /* Rel32 displacement from the operand at s to target, through a thunk
+  ** when the target lies beyond reach. */
+  bool WriteDisplacement(uint32_t s, void* target) {
+    int64_t from = reinterpret_cast<int64_t>(code_ + s + 4);
+    int64_t delta = reinterpret_cast<int64_t>(target) - from;
+    if (delta < INT32_MIN || delta > INT32_MAX) {
+      void* thunk = ThunkFor(target);
+      if (!thunk) return Damaged("No memory for a call thunk.");
+      delta = reinterpret_cast<int64_t>(thunk) - from;
+    }
+    WriteU32(code_ + s, static_cast<uint32_t>(static_cast<int32_t>(delta)));
+    return true;
+  }
+
+  /* Absolute 32-bit address of target, through a thunk above 2 GiB. */
+  bool WriteAbsolute(uint32_t s, void* target) {
+    uintptr_t t = reinterpret_cast<uintptr_t>(target);
+    if (t >= 0x80000000u) {
+      void* thunk = ThunkFor(target);
+      if (!thunk) return Damaged("No memory for a call thunk.");
+      t = reinterpret_cast<uintptr_t>(thunk);
+    }
+    WriteU32(code_ + s, static_cast<uint32_t>(t));
+    return true;
+  }
+
+  bool BindChain(uint32_t head, void* target, bool relative, const char* name) {
+    std::vector<uint32_t> sites;
+    if (!ChainSites(head, &sites)) {
+      std::string message = std::string("The call chain of '") + name + "' leaves the code segment.";
+      return Damaged(message.c_str());
+    }
+    for (uint32_t s : sites) {
+      if (!(relative ? WriteDisplacement(s, target) : WriteAbsolute(s, target))) return false;
+    }
+    return true;
+  }
+
+  bool BindRuntimeName(ImportReader& in) {
+    uint8_t mode;
+    uint32_t head;
+    std::string name;
+    if (!in.Byte(&mode) || !in.U32(&head) || !in.Name(&name)) return Damaged("Import segment is truncated.");
+    const LinkRow* row = LinkFindFirstRow(name.c_str());
+    void* target = row ? row->entry : nullptr;
+    if (!row) {
+      std::string message = "Function '" + name + "' was not exported";
+      ReportLoad("foundFunction", message.c_str());
+      if (head == 0) return true;
+      target = UnboundImportThunk(name);
+      if (!target) return Damaged("No memory for a call thunk.");
+    }
+    return BindChain(head, target, mode == 1, name.c_str());
+  }
+
+  bool BindLibraryFunction(ImportReader& in) {
+    uint32_t head;
+    std::string procedure, library;
+    if (!in.U32(&head) || !in.Name(&procedure) || !in.Name(&library)) {
+      return Damaged("Import segment is truncated.");
+    }
+    pf::HMODULE module = LibraryFor(library);
+    void* target = module ? reinterpret_cast<void*>(pf::GetProcAddress(module, procedure.c_str())) : nullptr;
+    if (!target) {
+      std::string message = "Could not resolve function '" + procedure + "' in " + library;
+      ReportLoad("functionEntry", message.c_str());
+      if (head == 0) return true;
+      target = UnboundImportThunk(procedure + " in " + library);
+      if (!target) return Damaged("No memory for a call thunk.");
+    }
+    return BindChain(head, target, true, procedure.c_str());
+  }
+
+  /* Opcodes 2, 3 and 5. */
+  bool RelocateTo(ImportReader& in, uint8_t* base, bool stringConstant) {
+    uint32_t o;
+    if (!in.U32(&o)) return Damaged("Import segment is truncated.");
+    if (!OperandInCode(o)) return Damaged("A relocation lies outside the code segment.");
+    uint32_t v = ReadU32(code_ + o);
+    if (stringConstant && (v > dataLength_ || dataLength_ - v < 21)) {
+      return Damaged("A string constant lies outside the data segment.");
+    }
+    WriteU32(code_ + o, v + static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base)));
+    if (stringConstant) {
+      uint8_t* record = data_ + v;
+      if (ReadU32(record + 4) == 0) WriteU32(record + 4, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record + 20)));
+    }
+    return true;
+  }
+
+  uint8_t* code_;
+  uint32_t codeLength_;
+  uint8_t* data_;
+  uint32_t dataLength_;
+};
+
+/* ---- placing and the other segments ------------------------------------- */
 
 /* Copies code and data below 2 GiB; code becomes executable. */
 bool PlaceSegments(const ImageSegments& seg) {
@@ -386,9 +597,7 @@ bool InstallImage(const ImageSegments& seg) {
   }
   if (!PlaceSegments(seg)) return false;
   InstallImageCode({gImage.code, gImage.codeLength, &SymbolAt});
-  if (!BindImageImports(gImage.code, gImage.codeLength, gImage.data, gImage.dataLength, seg.imports)) {
-    return false;
-  }
+  if (!Binder(gImage.code, gImage.codeLength, gImage.data, gImage.dataLength).Run(seg.imports)) return false;
   gImage.symbols = seg.symbols;
   gImage.hasSymbols = !seg.symbols.empty();
   gImage.symbolPairsBuilt = false;
@@ -399,7 +608,7 @@ bool InstallImage(const ImageSegments& seg) {
   return true;
 }
 
-void LoadAndRunImage() {
+LoadOutcome LoadAndRunImage() {
   ImageSegments seg;
   uint32_t imageOffset = 0, imageLength = 0;
   ReadPickleRecord(&imageOffset, &imageLength);
@@ -408,7 +617,7 @@ void LoadAndRunImage() {
   if (carrier == CarrierResult::Absent && imageOffset != 0) {
     carrier = ReadAppendedImage(imageOffset, imageLength, seg);
   }
-  if (carrier == CarrierResult::Failed) return;
+  if (carrier == CarrierResult::Failed) return LoadOutcome::NotLoaded;
 
   if (carrier == CarrierResult::Absent && gLinkedProgram) {
     if (gLinkedProgram->resourceSegment && gLinkedProgram->resourceLength) {
@@ -418,13 +627,17 @@ void LoadAndRunImage() {
     }
     CallNativeEntry(gLinkedProgram->entry);
     RunExitCleanup();
-    return;
+    return LoadOutcome::Ran;
   }
 
-  if (carrier == CarrierResult::Absent) ReadDevelopmentFiles(seg);
-  if (!InstallImage(seg)) return;
+  if (carrier == CarrierResult::Absent) {
+    if (!AnyDevelopmentFileExists()) return LoadOutcome::NoProgram;
+    ReadDevelopmentFiles(seg);
+  }
+  if (!InstallImage(seg)) return LoadOutcome::NotLoaded;
   CallImageEntryRoutine(gImage.code);
   RunExitCleanup();
+  return LoadOutcome::Ran;
 }
 
 ImageSymbol ImageSymbolLookup(uintptr_t address) { return SymbolAt(address); }
@@ -433,5 +646,19 @@ uint8_t* ImageCodeAddress() { return gImage.code; }
 uint32_t ImageCodeLength() { return gImage.codeLength; }
 uint8_t* ImageDataAddress() { return gImage.data; }
 ORVAstring ImageOptionString() { return gImage.option; }
+
+size_t LibraryCacheSizeForTesting() {
+  size_t n = 0;
+  for (LibraryNode* node = gLibraries; node; node = node->next) n++;
+  return n;
+}
+
+void ClearLibraryCacheForTesting() {
+  while (gLibraries) {
+    LibraryNode* next = gLibraries->next;
+    delete gLibraries;
+    gLibraries = next;
+  }
+}
 
 } // namespace quendal

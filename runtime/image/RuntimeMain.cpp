@@ -1,19 +1,21 @@
 /*
-** The main routine.  See main_routine.h.
+** The main routine, RuntimeExit and the exit code.  See RuntimeMain.h.
 **
 ** Steps that have no meaning on this host: the hidden "WinTimerClass"
 ** window (the runtime's timers are driven by the run loop's tick count),
 ** OLE initialisation and the sockets library start-up leave nothing behind
 ** here.
 */
-#include "runtime/image/main_routine.h"
+#include "runtime/image/RuntimeMain.h"
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/base/failure_report.h"
 #include "runtime/base/link_table.h"
+#include "runtime/database/database_interface.h"
+#include "runtime/image/loaderX86.h"
 #include "runtime/image/runtime_install.h"
-#include "runtime/image/loader.h"
 #include "runtime/image/startup.h"
 #include "runtime/objects/thread_stack.h"
 #include "runtime/platform/locale.h"
@@ -45,6 +47,27 @@ bool ListLinkRowsIfAsked() {
               placeholder, unavailable);
   return true;
 }
+
+/* For a runtime started without a program (standard error). */
+const char kUsage[] =
+    "quendal: no app image to run.\n"
+    "\n"
+    "usage: quendal [argument ...]\n"
+    "\n"
+    "Runs the app image appended to this executable (made with\n"
+    "\"quendal-imagebuild --append\"), or else the development files code.dat,\n"
+    "data.dat, import.dat, symbols.dat, rsrc.dat and options.dat of the working\n"
+    "folder (made with \"quendal-imagebuild --dev-files FOLDER\"; run quendal\n"
+    "from that folder).  The arguments go to the image's Run event.\n"
+    "QUENDAL_LIST_LINKS=1 quendal lists the runtime's services.\n";
+
+/* The process exit code once the program has run. */
+int ExitCodeAfterRun() {
+  int32_t code = ConsoleApplicationExitCode();
+  if (code == 0 && EndedByUnhandledExceptionReport()) return kExitUnhandledException;
+  return code;
+}
+
 } // namespace
 
 int32_t ScriptCodeForLanguage(platform::LANGID language) {
@@ -72,8 +95,27 @@ int RuntimeMain(int argc, char** argv, char** /*envp*/) {
   SetStartupArguments(argc, argv);
   InstallUnhandledExceptionHook();
   InitMainStackLimit(__builtin_frame_address(0));
-  LoadAndRunImage();
-  return ConsoleApplicationExitCode();
+  switch (LoadAndRunImage()) {
+    case LoadOutcome::NoProgram:
+      std::fputs(kUsage, stderr);
+      return kExitNoProgram;
+    case LoadOutcome::NotLoaded:
+      return kExitImageNotLoaded;
+    case LoadOutcome::Ran:
+      break;
+  }
+  return ExitCodeAfterRun();
 }
 
 } // namespace quendal
+
+using namespace quendal;
+
+extern "C" int32_t RuntimeExit() {
+  CloseOpenDatabaseObjects();
+  if (!ConsoleApplication()) {
+    QUENDAL_REPORT("RuntimeMain.cpp", "app", nullptr);
+    return 0;
+  }
+  return ConsoleApplicationExitCode();
+}

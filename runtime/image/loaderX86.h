@@ -16,12 +16,35 @@
 ** An executable that carries a program never reads development files, so
 ** a stray "code.dat" in the working folder cannot take the program over.
 **
+** The import segment is a stream of one-byte opcodes read from its first
+** byte to its end:
+**   1  byte mode, u32 chain head, byte n, n name bytes, zero byte:
+**      bind the chain to the runtime service of that name (mode 1: rel32
+**      displacements, any other mode: absolute addresses)
+**   2  u32 code offset: add the data address to the u32 there
+**   3  u32 code offset: add the code address to the u32 there
+**   4  u32 chain head, byte n, procedure name, zero, byte m, library name,
+**      zero: bind the chain (rel32) to a function of a system library
+**   5  u32 code offset: as 2, then point the string constant it named at
+**      its own byte 20 unless its data word is already set
+**   other values: skipped, one byte.
+** A chain runs through the call operands themselves: each holds the code
+** offset of the next operand of the chain; 0 ends it; head 0 is empty.
+** Names that are not exported, and library functions that cannot be
+** resolved, are reported and bound to a thunk that reports the missing
+** function when called; targets beyond rel32 reach, or above 2 GiB for an
+** absolute slot, are reached through a thunk in low memory
+** (call_thunks.h).
+**
 ** Loaded segments live until the process ends.  Code, data and call thunks
 ** lie below 2 GiB, so the image's 32-bit absolute addresses hold.
+**
+** Failure reports name "loaderX86.cpp", the file that holds all of this.
 */
-#ifndef QUENDAL_IMAGE_LOADER_H
-#define QUENDAL_IMAGE_LOADER_H
+#ifndef QUENDAL_IMAGE_LOADERX86_H
+#define QUENDAL_IMAGE_LOADERX86_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,9 +76,22 @@ struct ImageSegments {
 ** and by tests. */
 bool InstallImage(const ImageSegments& segments);
 
+/* What LoadAndRunImage found. */
+enum class LoadOutcome {
+  Ran,        /* the program ran, whatever it did */
+  NoProgram,  /* no carrier and not one development file: nothing to run */
+  NotLoaded,  /* a program was found but not loaded (reported); nothing ran */
+};
+
 /* Loads and runs the image once; returns after the entry routine and the
 ** exit cleanup. */
-void LoadAndRunImage();
+LoadOutcome LoadAndRunImage();
+
+/* Calls the image's entry routine at code offset 0 / a native program's
+** entry, each through the path that turns an escaping exception into the
+** unhandled-exception path exactly once (entry_calls.cpp). */
+void CallImageEntryRoutine(uint8_t* code);
+void CallNativeEntry(uint32_t (*entry)());
 
 /* Image symbol look-up: the routine containing a code address (see
 ** runtime/objects/image_code.h, where the loader installs it). */
@@ -66,6 +102,10 @@ uint8_t* ImageCodeAddress();
 uint32_t ImageCodeLength();
 uint8_t* ImageDataAddress();
 ORVAstring ImageOptionString();   /* borrowed; null when none */
+
+/* Test seams: the opcode-4 library cache. */
+void ClearLibraryCacheForTesting();
+size_t LibraryCacheSizeForTesting();
 
 } // namespace quendal
 
