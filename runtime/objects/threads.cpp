@@ -457,6 +457,7 @@ WaitOutcome WaitForHandOver(SimpleVectorCore* waiters) {
     if (self->suspendCount == 0) {
       /* ThreadResume does not end a lock wait. */
       self->suspendCount = 1;
+      self->stateFlags |= kThreadFlagWaiting;
       continue;
     }
     if (!next || next == self) {
