@@ -32,11 +32,12 @@
 ** moves the last entry into the gap (so indexes change) and shrinks the
 ** vector when it has become sparse.
 **
-** The busy byte is set while an operation that changes the tables runs,
-** from the key's hash and equality tests (which may run image code) to the
-** last pointer update.  A change that finds it set is a re-entry from such
-** code: it is a failure report ("!mBusy") and the nested change does
-** nothing, instead of waiting for ever.  References that an operation lets
+** The busy byte is set while an operation looks a key up or changes the
+** tables, from the key's hash and equality tests (which may run image
+** code) to the last pointer update.  A change that finds it set is a
+** re-entry from such code, which would pull entries from under the walk:
+** it is a failure report ("!mBusy") and the nested change does nothing,
+** instead of waiting for ever.  Nested look-ups are harmless and allowed.  References that an operation lets
 ** go (an old value, a removed entry, a cleared dictionary's entries) are
 ** released after the byte is cleared, so finalizers may use the
 ** dictionary.

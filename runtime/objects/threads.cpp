@@ -68,6 +68,7 @@ uint32_t RemainingSleep(const ThreadRecord* r, int32_t now) {
 void MakeDue(ThreadRecord* r, int32_t now) {
   r->sleepStart = Plus(now, uint32_t(-1));
   r->wakeTime = r->sleepStart;
+  r->wakeEarly = 0;
 }
 
 /* ---- records, list and tickets ---------------------------------------------- */
@@ -226,7 +227,6 @@ void SwitchToRecord(ThreadRecord* to) {
   /* Resumed: whoever switched here made this record current again. */
   FreeDeadRecords();
 }
-
 
 /* A yield: chooses (waiting for sleepers if need be) and switches.  Returns
 ** the record chosen; null after the deadlock stop. */
