@@ -213,9 +213,24 @@ TEST_F(ThreadLocks, AMutexExcludesOtherFibersAndChecksItsOwner) {
             "IllegalLockingException: The thread which Signaled the Mutex must be the thread to Release the Mutex (3)");
   MutexObject* sameName = NewMutex(name);
   EXPECT_FALSE(MutexTryLock(sameName)) << "another Mutex of the same name is kept out by the file";
+  std::vector<std::string> order;
+  ThreadObject* sameObject = Start([&] {
+    MutexLock(m); /* queues behind main */
+    order.push_back("same object");
+    MutexUnlock(m);
+  });
+  ThreadObject* sameFile = Start([&] {
+    MutexLock(sameName); /* polls the file that m holds */
+    order.push_back("same file");
+    MutexUnlock(sameName);
+  });
+  EXPECT_EQ(ThreadGetState(sameObject), kThreadWaiting);
+  EXPECT_EQ(ThreadGetState(sameFile), kThreadSleeping);
   MutexUnlock(m);
-  EXPECT_FALSE(MutexTryLock(sameName)) << "locked twice, unlocked once";
+  EXPECT_TRUE(order.empty()) << "locked twice, unlocked once";
   MutexUnlock(m);
+  while (HasMultipleThreads()) YieldToNextThread();
+  EXPECT_EQ(order, (std::vector<std::string>{"same object", "same file"}));
   EXPECT_TRUE(MutexTryLock(sameName));
   MutexUnlock(sameName);
   RuntimeUnlockObject(&sameName->header);
