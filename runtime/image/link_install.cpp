@@ -9,6 +9,7 @@
 #include "runtime/base/link_table.h"
 #include "runtime/image/startup_links.h"
 #include "runtime/objects/encoding_links.h"
+#include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_links.h"
 #include "runtime/text/string_links.h"
 
@@ -20,6 +21,7 @@ void InstallLinkTable() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  InstallServiceBoundary();
   LinkInstallProvisions(StringsLinkProvisions());
   LinkInstallProvisions(ObjectsLinkProvisions());
   LinkInstallProvisions(EncodingsLinkProvisions());

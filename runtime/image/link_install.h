@@ -1,5 +1,6 @@
 /*
-** Start-up's first act: filling the link table's static rows from every
+** Start-up's first act: installing the object layer's handler at the
+** service boundary, then filling the link table's static rows from every
 ** module's provision list, and the rows of services this runtime never
 ** offers with the not-available service.  Runs once per process, before
 ** the loader binds anything; a second call does nothing.

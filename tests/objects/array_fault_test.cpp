@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/base/allocation.h"
 #include "runtime/objects/array_object.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
@@ -27,7 +28,7 @@ using quendal::test::Slot;
 template <typename Fn>
 bool FailsWithAllocation(int32_t n, Fn fn) {
   quendal::test::FailureCapture quiet; /* SimpleVector reports "mBuf" */
-  quendal::FailRuntimeBufferAllocationForTesting(n);
+  quendal::FailAllocationForTesting(n);
   bool failed = false;
   try {
     fn();
@@ -35,7 +36,7 @@ bool FailsWithAllocation(int32_t n, Fn fn) {
     EXPECT_TRUE(RuntimeObjectIsa(raised.object(), LookupObjectDefinition(&quendal::kOutOfMemoryExceptionDefinition)));
     failed = true;
   }
-  quendal::FailRuntimeBufferAllocationForTesting(0);
+  quendal::FailAllocationForTesting(0);
   return failed;
 }
 
