@@ -13,6 +13,7 @@
 
 #include "runtime/text/string_functions.h"
 #include "runtime/text/encoding_tags.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/text/string_functions_internal.h"
 
 namespace quendal {
@@ -52,12 +53,13 @@ PreparedReplacement PrepareReplacement(ORVAstring s, ORVAstring replacement, boo
 ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement, SearchMode mode, bool all) {
   if (!s || !find) return Shared(s);
   const bool ignoreCase = mode == SearchMode::IgnoreCase;
-  PreparedPattern pattern = ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding};
+  PreparedPattern pattern =
+      ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding, SearchMode::Exact};
   PreparedReplacement insert = PrepareReplacement(s, replacement, ignoreCase);
   std::string_view text = StringView(s);
   std::string_view with = StringView(insert.text.get());
 
-  TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, mode);
+  TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, pattern.mode);
   std::vector<TextMatch> matches;
   int64_t total = static_cast<int64_t>(text.size());
   for (int32_t from = 0;;) {
@@ -92,18 +94,26 @@ ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement,
 
 using namespace quendal;
 
-extern "C" ORVAstring StringReplace(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplace(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, false);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, true);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::Exact, false);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::Exact, true);
+  QUENDAL_SERVICE_END(nullptr)
 }
