@@ -264,9 +264,10 @@ ARRAY_SLOT void WrapperRedimN(Wrapper* w, int32_t first, ...) {
 
 /* ---- every shape ---- */
 
-ARRAY_SLOT int32_t WrapperUBound(Wrapper* w, int32_t dimension) {
+/* UBound, Destroy and ElementSize take ArrayObject* in every family. */
+ARRAY_SLOT int32_t WrapperUBound(ArrayObject* array, int32_t dimension) {
   QUENDAL_SERVICE_BEGIN
-  ArrayObject* a = Wrapped(w);
+  ArrayObject* a = Wrapped(reinterpret_cast<Wrapper*>(array));
   return SlotOf<UBoundFn>(a, kArrayUBound)(a, dimension);
   QUENDAL_SERVICE_END(-1)
 }
@@ -276,7 +277,8 @@ void WrapperLockElement(Wrapper*, ObjectHeader* element) { RuntimeLockObject(ele
 void WrapperUnlockElement(Wrapper*, ObjectHeader* element) { RuntimeUnlockObject(element); }
 
 /* Gives back the wrapper's reference to the wrapped array. */
-void WrapperDestroy(Wrapper* w) {
+void WrapperDestroy(ArrayObject* array) {
+  auto* w = reinterpret_cast<Wrapper*>(array);
   ArrayObject* wrapped = w->wrapped;
   if (wrapped == nullptr) return;
   w->wrapped = nullptr;
@@ -284,7 +286,7 @@ void WrapperDestroy(Wrapper* w) {
   RuntimeUnlockObject(&wrapped->header);
 }
 
-int32_t WrapperElementSize(Wrapper*) { return sizeof(ObjectHeader*); }
+int32_t WrapperElementSize(ArrayObject*) { return sizeof(ObjectHeader*); }
 
 template <typename F>
 void* Entry(F* function) {
