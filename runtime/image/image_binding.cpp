@@ -3,6 +3,20 @@
 ** opcode stream.  Every read of the import segment and every chain link is
 ** bounds-checked; a chain may not leave the code segment, start at offset
 ** 0, or run longer than the code has operand slots (which also ends loops).
+**
+** String constants are records of the string core that the runtime uses in
+** place (runtime/text/string_record.h), so each one an opcode 5 names is
+** checked before it is fixed up; a damaged one refuses the image:
+**   - it lies at a 4-byte aligned data offset (its count changes
+**     atomically), and the whole record, 20 + length + 5 bytes, lies in the
+**     data segment;
+**   - reference count 1 .. 2^30: the image's own reference, never released
+**     (0 would let the first release free memory inside the image; a
+**     count near 2^31 would overflow);
+**   - length 1 .. what the segment holds (the empty string is null, never
+**     a record), buffer size = length + 5, Pascal byte = min(length, 255),
+**     four zero bytes behind the text;
+**   - data word 0 (not yet fixed) or the address of its own byte 20.
 */
 #include "runtime/image/image_binding.h"
 
@@ -196,14 +210,38 @@ class Binder {
     return BindChain(head, target, true, procedure.c_str());
   }
 
+  /* The string constant at data offset v, checked as the file header
+  ** says; null when it is sound. */
+  const char* StringConstantDamage(uint32_t v) const {
+    constexpr uint32_t kHeader = 20, kTail = 5; /* record fields; Pascal byte and four zeros */
+    if (v > dataLength_ || dataLength_ - v < kHeader + kTail) return "A string constant lies outside the data segment.";
+    if (v % 4 != 0) return "A string constant is not aligned.";
+    const uint8_t* record = data_ + v;
+    const int32_t count = static_cast<int32_t>(ReadU32(record));
+    const uint32_t dataWord = ReadU32(record + 4);
+    const int32_t bufferSize = static_cast<int32_t>(ReadU32(record + 8));
+    const int32_t length = static_cast<int32_t>(ReadU32(record + 12));
+    if (count < 1 || count > (1 << 30)) return "A string constant has a bad reference count.";
+    if (length < 1 || static_cast<uint32_t>(length) > dataLength_ - v - kHeader - kTail) {
+      return "A string constant is longer than the data segment holds.";
+    }
+    if (bufferSize != length + 5 || record[kHeader] != (length > 255 ? 255 : length)) {
+      return "A string constant's sizes disagree.";
+    }
+    if (ReadU32(record + kHeader + 1 + length) != 0) return "A string constant is not terminated.";
+    const uint32_t own = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record + kHeader));
+    if (dataWord != 0 && dataWord != own) return "A string constant points elsewhere.";
+    return nullptr;
+  }
+
   /* Opcodes 2, 3 and 5. */
   bool RelocateTo(ImportReader& in, uint8_t* base, bool stringConstant) {
     uint32_t o;
     if (!in.U32(&o)) return Damaged("Import segment is truncated.");
     if (!OperandInCode(o)) return Damaged("A relocation lies outside the code segment.");
     uint32_t v = ReadU32(code_ + o);
-    if (stringConstant && (v > dataLength_ || dataLength_ - v < 21)) {
-      return Damaged("A string constant lies outside the data segment.");
+    if (stringConstant) {
+      if (const char* damage = StringConstantDamage(v)) return Damaged(damage);
     }
     WriteU32(code_ + o, v + static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base)));
     if (stringConstant) {

@@ -8,6 +8,14 @@
 ** Invariants kept here:
 **   - bytes that failed the magic check, or whose segments run past the end
 **     of their carrier, are never run;
+**   - no segment is longer than kMaxSegmentLength (256 MiB): the format's
+**     lengths are 32-bit and the code and data must lie below 2 GiB, and
+**     the largest real image is well under a megabyte, so a longer length
+**     is damage.  It is refused, with a report, before anything is read;
+**   - development files are read only when they are regular files (a FIFO
+**     or a device is refused, and opening one never waits), and an image
+**     made of them must have its import file: without it every call of the
+**     code would stay unbound;
 **   - every read of a segment, record or chain link is bounds-checked: a
 **     damaged image is reported and not run, never read past its buffers;
 **   - no call site is left pointing at a chain link: a name that cannot be
@@ -39,6 +47,7 @@ namespace {
 
 const char kLoaderSource[] = "loaderX86.cpp";
 const char kMagic[6] = {'1', '1', '2', '3', '5', '8'};
+constexpr uint32_t kMaxSegmentLength = 256u << 20;
 
 /* The process-wide loaded image; written only by the loader. */
 struct LoadedImage {
@@ -129,6 +138,10 @@ bool ReadSegment(SegmentSource& source, std::vector<uint8_t>& out) {
     out.clear();
     return true;
   }
+  if (static_cast<uint32_t>(length) > kMaxSegmentLength) {
+    ReportLoad("length <= 256 MiB", "A segment of the image is longer than an image segment may be.");
+    return false;
+  }
   if (static_cast<size_t>(length) > source.Remaining()) return false;
   out.resize(static_cast<size_t>(length));
   return source.Read(out.data(), out.size());
@@ -172,8 +185,7 @@ CarrierResult ReadLoaderResource(ImageSegments& seg) {
   pf::HRSRC res = pf::FindResourceA(nullptr, 1, "LOADER");
   if (!res) return CarrierResult::Absent;
   const uint8_t* bytes = static_cast<const uint8_t*>(pf::LockResource(pf::LoadResource(nullptr, res)));
-  MemorySource source(bytes, pf::SizeofResource(nullptr, res));
-  if (!bytes || !ReadAllSegments(source, seg)) {
+  if (!bytes || !ReadImageSegments(bytes, pf::SizeofResource(nullptr, res), seg)) {
     ReportLoad("0", "Executable is corrupt!");
     return CarrierResult::Failed;
   }
@@ -232,30 +244,58 @@ CarrierResult ReadAppendedImage(uint32_t imageOffset, uint32_t imageLength, Imag
   return result;
 }
 
-/* A development file, whole; missing or empty gives no bytes. */
-void ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
+/* A development file, whole, into out: a missing or empty file gives no
+** bytes.  False, after a report, when the file is there but may not be
+** read: not a regular file, longer than a segment may be, or unreadable. */
+bool ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
   out.clear();
   pf::HANDLE file = pf::CreateFileA(name, pf::GENERIC_READ, pf::FILE_SHARE_READ | pf::FILE_SHARE_WRITE,
                                     nullptr, pf::OPEN_EXISTING, 0, nullptr);
-  if (file == pf::INVALID_HANDLE_VALUE) return;
+  if (file == pf::INVALID_HANDLE_VALUE) {
+    pf::DWORD error = pf::GetLastError();
+    if (error == pf::ERROR_FILE_NOT_FOUND || error == pf::ERROR_PATH_NOT_FOUND) return true;
+    std::string message = std::string("The development file ") + name + " cannot be opened.";
+    ReportLoad("0", message.c_str());
+    return false;
+  }
+  const char* problem = nullptr;
   pf::DWORD high = 0;
   pf::DWORD low = pf::GetFileSize(file, &high);
-  if (high == 0 && low != pf::INVALID_FILE_SIZE && low > 0 && low <= 0x7FFFFFFF) {
+  if (pf::GetFileType(file) != pf::FILE_TYPE_DISK) {
+    problem = " is not a regular file.";
+  } else if (low == pf::INVALID_FILE_SIZE && pf::GetLastError() != pf::ERROR_SUCCESS) {
+    problem = " cannot be read.";
+  } else if (high != 0 || low > kMaxSegmentLength) {
+    problem = " is longer than an image segment may be (256 MiB).";
+  } else if (low > 0) {
     out.resize(low);
     pf::DWORD got = 0;
-    if (!pf::ReadFile(file, out.data(), low, &got, nullptr) || got != low) out.clear();
+    if (!pf::ReadFile(file, out.data(), low, &got, nullptr) || got != low) problem = " cannot be read.";
   }
   pf::CloseHandle(file);
+  if (problem) {
+    out.clear();
+    std::string message = std::string("The development file ") + name + problem;
+    ReportLoad("0", message.c_str());
+    return false;
+  }
+  return true;
 }
 
-void ReadDevelopmentFiles(ImageSegments& seg) {
-  ReadDevelopmentFile("import.dat", seg.imports);
-  ReadDevelopmentFile("code.dat", seg.code);
-  ReadDevelopmentFile("data.dat", seg.data);
-  ReadDevelopmentFile("rsrc.dat", seg.resources);
-  ReadDevelopmentFile("options.dat", seg.options);
-  ReadDevelopmentFile("symbols.dat", seg.symbols);
+/* The six development files.  False (after a report) when one of them may
+** not be read, or when there is code but no import segment. */
+bool ReadDevelopmentFiles(ImageSegments& seg) {
   seg.resourceFileOffset = 0;
+  if (!ReadDevelopmentFile("import.dat", seg.imports) || !ReadDevelopmentFile("code.dat", seg.code) ||
+      !ReadDevelopmentFile("data.dat", seg.data) || !ReadDevelopmentFile("rsrc.dat", seg.resources) ||
+      !ReadDevelopmentFile("options.dat", seg.options) || !ReadDevelopmentFile("symbols.dat", seg.symbols)) {
+    return false;
+  }
+  if (!seg.code.empty() && seg.imports.empty()) {
+    ReportLoad("importLength > 0", "The development file import.dat is missing or empty.");
+    return false;
+  }
+  return true;
 }
 
 /* ---- placing, binding and the other segments ---------------------------- */
@@ -379,6 +419,20 @@ ImageSymbol SymbolAt(uintptr_t address) noexcept {
 
 void SetLinkedProgram(const LinkedProgram* program) { gLinkedProgram = program; }
 
+bool ReadImageSegments(const uint8_t* bytes, size_t n, ImageSegments& segments) {
+  MemorySource source(bytes, n);
+  return ReadAllSegments(source, segments);
+}
+
+void UnloadImageForTesting() {
+  InstallImageCode({nullptr, 0, nullptr});
+  if (gImage.code) pf::FreeLowMemory(gImage.code, gImage.codeLength);
+  if (gImage.data) pf::FreeLowMemory(gImage.data, gImage.dataLength == 0 ? 1 : gImage.dataLength);
+  RuntimeUnlockString(gImage.option);
+  gImage = LoadedImage();
+  ResourceTableClearForTesting();
+}
+
 bool InstallImage(const ImageSegments& seg) {
   if (seg.code.empty()) {
     ReportLoad("codeLength > 0", "No app image was found.");
@@ -421,7 +475,7 @@ void LoadAndRunImage() {
     return;
   }
 
-  if (carrier == CarrierResult::Absent) ReadDevelopmentFiles(seg);
+  if (carrier == CarrierResult::Absent && !ReadDevelopmentFiles(seg)) return;
   if (!InstallImage(seg)) return;
   CallImageEntryRoutine(gImage.code);
   RunExitCleanup();

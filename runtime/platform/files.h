@@ -14,6 +14,8 @@
 ** FILE_ATTRIBUTE_READONLY on a new file creates it without
 ** write permission (the handle itself may still write, as on Win32);
 ** FILE_ATTRIBUTE_HIDDEN means nothing here.  Descriptors are close-on-exec.
+** Opening never waits: a FIFO opens at once for reading (for writing it
+** needs a reader, else the open fails), as every file does on Win32.
 **
 ** On success CreateFile sets the last error to ERROR_ALREADY_EXISTS when
 ** CREATE_ALWAYS or OPEN_ALWAYS found the file, else to ERROR_SUCCESS;
@@ -54,6 +56,10 @@ enum : DWORD {
   INVALID_SET_FILE_POINTER = 0xFFFFFFFFu,
   INVALID_FILE_SIZE = 0xFFFFFFFFu,
   INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu,
+  FILE_TYPE_UNKNOWN = 0,
+  FILE_TYPE_DISK = 1,
+  FILE_TYPE_CHAR = 2,
+  FILE_TYPE_PIPE = 3,
 };
 
 HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security,
@@ -66,6 +72,9 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, v
 ** high half in and out.  INVALID_SET_FILE_POINTER with a last error on failure. */
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+/* FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a character
+** device, FILE_TYPE_PIPE for a FIFO or socket, else FILE_TYPE_UNKNOWN. */
+DWORD GetFileType(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE handle);
