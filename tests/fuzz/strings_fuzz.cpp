@@ -32,6 +32,7 @@
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
+#include "runtime/text/text_encoding_codepages.h"
 
 namespace {
 
