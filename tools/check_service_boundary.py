@@ -117,8 +117,7 @@ def check_sources(root):
 
 def check_program(program, services):
     problems = []
-    listing = subprocess.run(["objdump", "-d", "--no-show-raw-insn", program], check=True,
-                             capture_output=True, text=True).stdout
+    listing = subprocess.run(["objdump", "-d", program], check=True, capture_output=True, text=True).stdout
     bodies = {}
     current = None
     for line in listing.splitlines():
@@ -127,14 +126,15 @@ def check_program(program, services):
             current = head.group(1)
             bodies[current] = []
         elif current is not None and "\t" in line:
-            instruction = line.split("\t", 1)[1].strip()
-            bodies[current].append(re.sub(r"\s+", " ", instruction))
+            # The raw bytes, not the disassembly: clang's function sanitizer
+            # puts data in front of a function, which throws the decoder off.
+            bodies[current].append(line.split("\t")[1].strip())
     for name in sorted(services):
         if name not in bodies:
             problems.append(f"{program}: service {name} is not a function of its own")
             continue
-        code = bodies[name] + bodies.get(name + ".cold", [])
-        if "mov %rsp,%rbp" not in code:
+        code = " ".join(bodies[name] + bodies.get(name + ".cold", []))
+        if "48 89 e5" not in code:  # mov %rsp,%rbp
             problems.append(f"{program}: service {name} sets up no frame of its own")
         parts = [b for b in bodies if b.startswith(name + ".part.")]
         if parts:

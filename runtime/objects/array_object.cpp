@@ -40,7 +40,7 @@ using UBoundFn = int32_t (*)(ArrayObject*, int32_t);
 using DestroyFn = void (*)(ArrayObject*);
 using GetStructureFn = void* (*)(StructureArrayObject*, int32_t);
 using SetStructureFn = void (*)(StructureArrayObject*, void*, int32_t);
-using StructureSizeFn = int32_t (*)(StructureArrayObject*);
+using ElementSizeFn = int32_t (*)(ArrayObject*);
 
 /* The slot, or null after a failure report naming it. */
 template <typename F>
@@ -343,11 +343,11 @@ QUENDAL_SERVICE void RuntimeDirectReadStructureArray(ArrayObject* array, int32_t
   }
   RequireArray(array);
   auto* structures = reinterpret_cast<StructureArrayObject*>(array);
-  StructureSizeFn size = SlotOf<StructureSizeFn>(array, kArrayElementSize, "elementGetter");
+  ElementSizeFn size = SlotOf<ElementSizeFn>(array, kArrayElementSize, "elementGetter");
   GetStructureFn get = SlotOf<GetStructureFn>(array, kArrayGet, "get");
   if (size == nullptr || get == nullptr) return;
   const void* element = get(structures, index);
-  std::memcpy(destination, element, static_cast<size_t>(size(structures)));
+  std::memcpy(destination, element, static_cast<size_t>(size(array)));
   QUENDAL_SERVICE_END_VOID
 }
 

@@ -49,8 +49,9 @@
 **  15  ElementSize   int32_t (ArrayObject*)
 ** Slots a shape or kind does not offer are null.  UBound, Destroy and
 ** ElementSize take ArrayObject* in every family, so that native code calls
-** them without knowing the family; every other slot is called natively
-** only with its own exact type.
+** them without knowing the family, and a cast wrapper's slots have the
+** types of an object array's; every slot is called natively only through
+** a pointer of its own exact type.
 **
 ** References: a String or Object that Get returns is locked for the
 ** caller; Set and Insert borrow the value and take the array's own

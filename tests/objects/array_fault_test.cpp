@@ -97,10 +97,10 @@ TEST(ArrayFault, RedimAndRemoveFailCleanly) {
 
   ArrayObject* grid = CreateArray(3, kArrayString, 2, 2, 2);
   quendal::StringRef s(quendal::StringCreate("x", kEncodingUTF8));
-  Slot<void (*)(ArrayObject*, ORVAstring, ...)>(grid, kArraySet)(grid, s.get(), 2, 2, 2);
+  Slot<void (*)(ArrayObject*, ORVAstring, int32_t, ...)>(grid, kArraySet)(grid, s.get(), 2, 2, 2);
   const Snapshot gridBefore(grid);
   int32_t n = 1;
-  while (FailsWithAllocation(n, [&] { Slot<void (*)(ArrayObject*, ...)>(grid, kArrayRedim)(grid, 1, 1, 1); })) {
+  while (FailsWithAllocation(n, [&] { Slot<void (*)(ArrayObject*, int32_t, ...)>(grid, kArrayRedim)(grid, 1, 1, 1); })) {
     EXPECT_EQ(Snapshot(grid), gridBefore) << "allocation " << n;
     EXPECT_EQ(s.get()->refCount, 2);
     n++;
