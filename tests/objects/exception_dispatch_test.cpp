@@ -40,7 +40,6 @@ static_assert(offsetof(Marks, nested) == 48);
 
 extern "C" {
 int64_t gFakeHookAfter = 0;
-void fake_own_handler(Marks*);
 void fake_inner(Marks*);
 void fake_outer(Marks*);
 void fake_nested(Marks*);
@@ -83,21 +82,6 @@ asm(R"(
   movq -24(%rbp), %rax
   movq $\value, \offset(%rax)
   .endm
-
-  .globl fake_own_handler
-fake_own_handler:
-  PROLOGUE
-  call RaiseNilObjectException
-  MARK 0, 1
-  RECORD 0x411, -16, 1f
-  movq -8(%rbp), %rsp
-  MARK 8, 1
-  movq -16(%rbp), %rcx
-  movq %rcx, 16(%rax)
-  movq $0, -16(%rbp)
-1:
-  leave
-  ret
 
   /* A method whose catch-all re-raises, releases and cleans up. */
   .globl fake_inner
@@ -295,7 +279,7 @@ class ImageDispatch : public ::testing::Test {
 
 TEST_F(ImageDispatch, AMethodsOwnHandlerReceivesTheExceptionAndNothingAfterTheRaiseRuns) {
   Marks m{};
-  EXPECT_EQ(RaisedAtBoundary(fake_own_handler, &m), "");
+  EXPECT_EQ(RaisedAtBoundary(fake_guarded_call, &m, &RaiseNilObjectException), "");
   EXPECT_EQ(m.afterRaise, 0);
   EXPECT_EQ(m.handled, 1);
   ASSERT_EQ(ClassName(m.caught), "NilObjectException");
