@@ -14,6 +14,7 @@
 #include "runtime/files/folder_item.h"
 #include "runtime/files/folder_item_links.h"
 #include "runtime/files/streams_links.h"
+#include "runtime/files/virtual_volume_links.h"
 #include "runtime/image/startup.h"
 #include "runtime/image/startup_links.h"
 #include "runtime/objects/encoding_links.h"
@@ -37,6 +38,7 @@ void InstallLinkTable() {
   LinkInstallProvisions(FolderItemLinkProvisions());
   LinkInstallProvisions(StreamsLinkProvisions());
   LinkInstallProvisions(DatesLinkProvisions());
+  LinkInstallProvisions(VirtualVolumeLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
