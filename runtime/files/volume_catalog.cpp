@@ -155,7 +155,9 @@ bool VolumeCatalog::WriteName(uint32_t id, const std::string& name) {
   return store_->WriteAt(id, kNameField, field, int32_t(sizeof field)) || FailFromStore();
 }
 
-bool VolumeCatalog::Touch(uint32_t id) { return CheckWritable() && WriteDoubleAt(id, kModificationField, NowTotalSeconds()); }
+bool VolumeCatalog::Touch(uint32_t id) {
+  return CheckWritable() && WriteDoubleAt(id, kModificationField, NowTotalSeconds());
+}
 
 bool VolumeCatalog::SetDataLength(uint32_t id, int64_t length) {
   return CheckWritable() && WriteDoubleAt(id, kDataLengthField, double(length));
@@ -193,7 +195,8 @@ bool VolumeCatalog::NamesEqual(const std::string& a, const std::string& b) {
 /* ---- reading ------------------------------------------------------------------------------ */
 
 bool VolumeCatalog::ReadItem(uint32_t id, CatalogItem* item) {
-  if (!store_->HasFile(id)) return Fail(p::ERROR_FILE_NOT_FOUND);
+  /* File 1 is the store's own, never an item, whatever a folder lists. */
+  if (id == kVolumeFileId || !store_->HasFile(id)) return Fail(p::ERROR_FILE_NOT_FOUND);
   uint8_t header[kItemHeaderSize];
   int32_t got = 0;
   if (!store_->ReadAt(id, 0, header, int32_t(sizeof header), &got)) return FailFromStore();

@@ -167,20 +167,35 @@ std::unique_ptr<VolumeStore> VolumeStore::Open(std::unique_ptr<DataFile> host, b
   return store;
 }
 
+/* Walks the blocks from offset 8 to the end, reading the host file in
+** windows of 64 KiB: one read serves the headers and trailers of many
+** blocks. */
 bool VolumeStore::WalkBlocks(std::vector<VolumeBlock>* walked) {
+  static constexpr uint64_t kWindow = 64 * 1024;
   uint64_t end = uint64_t(hostLength_);
+  std::vector<uint8_t> window;
+  uint64_t windowStart = 0;
+  auto bytesAt = [&](uint64_t offset, uint32_t count) -> const uint8_t* {
+    if (offset < windowStart || offset + count > windowStart + window.size()) {
+      window.resize(size_t(std::min(kWindow, end - offset)));
+      windowStart = offset;
+      if (!HostRead(offset, window.data(), int32_t(window.size()))) return nullptr;
+    }
+    return window.data() + (offset - windowStart);
+  };
   for (uint64_t offset = kFirstBlockOffset; offset < end;) {
     if (end - offset < kBlockOverhead) return Damaged("a whole block header follows every block");
-    uint8_t header[kBlockHeaderSize];
-    if (!HostRead(offset, header, int32_t(sizeof header))) return false;
+    const uint8_t* header = bytesAt(offset, kBlockHeaderSize);
+    if (header == nullptr) return false;
     if (LoadU32(header, true) != kBlockStartMagic) return Damaged("blockHeader.mMagic == kBlockStartMagic");
     uint32_t length = BlockLengthOf(LoadDouble(header + 12, BlockDoublesBigEndian()));
     if (length == 0) return Damaged("blockHeader.mBlockLength >= kBlockHeaderSize + kBlockTrailerSize");
     if (length > end - offset) return Damaged("the last block ends with the host file");
-    uint8_t trailer[kBlockTrailerSize];
-    if (!HostRead(offset + length - kBlockTrailerSize, trailer, int32_t(sizeof trailer))) return false;
+    VolumeBlock block{uint32_t(offset), LoadU32(header + 4, true), LoadU32(header + 8, true), length};
+    const uint8_t* trailer = bytesAt(offset + length - kBlockTrailerSize, kBlockTrailerSize);
+    if (trailer == nullptr) return false;
     if (LoadU32(trailer, true) != kBlockEndMagic) return Damaged("blockTrailer == kBlockEndMagic");
-    walked->push_back(VolumeBlock{uint32_t(offset), LoadU32(header + 4, true), LoadU32(header + 8, true), length});
+    walked->push_back(block);
     offset += length;
   }
   return true;
