@@ -19,7 +19,9 @@ constexpr int kFolders = 100;
 constexpr int kFiles = 1000;
 
 /* Folder f: ten at the top ("d0".."d9"), ten below each of d0..d8 ("d3/e4"). */
-std::string FolderPath(int f) { return f < 10 ? "d" + std::to_string(f) : "d" + std::to_string(f / 10 - 1) + "/e" + std::to_string(f % 10); }
+std::string FolderPath(int f) {
+  return f < 10 ? "d" + std::to_string(f) : "d" + std::to_string(f / 10 - 1) + "/e" + std::to_string(f % 10);
+}
 std::string FilePath(int i, int round) {
   return FolderPath(i % kFolders) + "/f" + std::to_string(i) + (round ? "-again" : "") + ".bin";
 }
