@@ -338,7 +338,7 @@ TEST_F(VolumeTest, VolumeStaysOpenWhileItsItemsLive) {
   EXPECT_EQ(ReadAll(Imp(file)), "kept");
   ObjectRef again = Open("o.vol");
   ASSERT_TRUE(again) << "a second open shares the open volume";
-  EXPECT_EQ(Own(folderVirtVolGetter(F(file))).get() != nullptr, true);
+  EXPECT_EQ(ReadAll(Imp(At(Root(Own(folderVirtVolGetter(F(file)))), "kept.txt"))), "kept");
   EXPECT_EQ(ReadAll(Imp(At(Root(again), "kept.txt"))), "kept");
   EXPECT_EQ(FolderItemCreateVirtualVolume(F(Host("o.vol"))), nullptr) << "an open volume is not replaced";
   EXPECT_EQ(folderVirtVolGetter(F(Host("o.vol"))), nullptr);
