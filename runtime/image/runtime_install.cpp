@@ -10,6 +10,8 @@
 
 #include "runtime/base/link_table.h"
 #include "runtime/database/database_links.h"
+#include "runtime/database/database_startup.h"
+#include "runtime/database/single_file_links.h"
 #include "runtime/files/dates_links.h"
 #include "runtime/files/files_startup.h"
 #include "runtime/files/folder_item.h"
@@ -42,6 +44,7 @@ void InstallLinkTable() {
   LinkInstallProvisions(DatesLinkProvisions());
   LinkInstallProvisions(PluginsLinkProvisions());
   LinkInstallProvisions(DatabaseLinkProvisions());
+  LinkInstallProvisions(SingleFileLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
@@ -54,6 +57,7 @@ void InstallRuntime() {
   installed = true;
   InstallLinkTable();
   InitializeFilesLayer();
+  InitializeDatabaseLayer();
   InstallApplicationPathSource(&ApplicationPath);
   InstallImageHostEnvironment();
 }
