@@ -217,7 +217,7 @@ ObjectHeader* OpenStoredDatabase(const uint8_t* bytes, int32_t length) {
 }
 
 /* Connect and CreateDatabaseFile: the engine opened from DatabaseFile
-** replaces the one the object held. */
+** replaces the one the object held, which is closed. */
 bool ConnectWith(ORVADatabaseObject* object, std::unique_ptr<SingleFileDatabase> (*open)(const std::string&)) {
   if (!object) return false;
   DatabaseObject* database = &object->database;
@@ -227,10 +227,12 @@ bool ConnectWith(ORVADatabaseObject* object, std::unique_ptr<SingleFileDatabase>
     return false;
   }
   if (!NativePathOf(object->databaseFile, &path)) return false;
-  std::unique_ptr<SingleFileDatabase> opened = open(path);
-  if (!opened) return false;
+  /* The engine held before is closed first: it may hold the same file in
+  ** an open transaction, which another opening would refuse. */
   databaseClose(database);
   ReleaseEngineHandle(database);
+  std::unique_ptr<SingleFileDatabase> opened = open(path);
+  if (!opened) return false;
   ORVAConstructDBDatabase(&database->header, opened.release(), &kEngineDefinition);
   return true;
 }

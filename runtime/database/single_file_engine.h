@@ -23,8 +23,9 @@
 ** answers nothing.
 **
 ** ORVADatabaseOldFormat (subclass of Database): DatabaseFile As FolderItem
-** (retained).  Connect opens the file as openORVADatabase does and takes
-** the new engine over (closing one it held before); CreateDatabaseFile does
+** (retained).  Connect closes the engine it held, if any, then opens the
+** file as openORVADatabase does and takes the new engine over;
+** CreateDatabaseFile does
 ** the same with newORVADatabase.  Without a DatabaseFile both set error 1
 ** "A Database file was not specified" and give False; a file that cannot
 ** be opened gives False and sets no error.
