@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing the project needs on Debian.
 set -euo pipefail
+# clang and libclang-rt-dev: the libFuzzer targets.
 packages=(build-essential cmake googletest libgtest-dev libicu-dev libsqlite3-dev
-          libbenchmark-dev pkg-config)
+          libbenchmark-dev pkg-config clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -30,7 +30,7 @@ int Failure(const std::string& message) {
 std::unique_ptr<db::SingleFileDatabase> Open(const Options& options, db::OpenAccess access, int* exitCode) {
   db::DbFault fault;
   std::unique_ptr<db::SingleFileDatabase> database = db::SingleFileDatabase::Open(options.file, access, &fault);
-  if (!database) *exitCode = Failure("cannot open " + options.file + ": " + fault.message);
+  if (!database) *exitCode = Failure("cannot open " + options.fileArgument + ": " + fault.message);
   return database;
 }
 
@@ -206,7 +206,7 @@ int RunCheck(const Options& options) {
   std::vector<std::string> damage;
   const std::vector<db::DbFault> pages = db::CheckEveryPage(options.file);
   if (pages.size() == 1 && pages[0].status == db::DbStatus::kIoError) {
-    return Failure("cannot open " + options.file + ": " + pages[0].message);
+    return Failure("cannot open " + options.fileArgument + ": " + pages[0].message);
   }
   for (const db::DbFault& fault : pages) damage.push_back(fault.message);
   const db::CheckReport report = db::CheckDatabaseFile(options.file);
@@ -215,10 +215,10 @@ int RunCheck(const Options& options) {
   }
   for (const std::string& message : damage) Write(stdout, message + "\n");
   if (!damage.empty()) {
-    Write(stdout, options.file + ": damaged\n");
+    Write(stdout, options.fileArgument + ": damaged\n");
     return kExitFailed;
   }
-  Write(stdout, options.file + ": ok, " + std::to_string(report.tables) + " tables, " + std::to_string(report.rows) +
+  Write(stdout, options.fileArgument + ": ok, " + std::to_string(report.tables) + " tables, " + std::to_string(report.rows) +
                     " rows\n");
   return kExitOk;
 }

@@ -42,6 +42,7 @@ enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 64 };
 struct Options {
   std::string command;
   std::string file;                 /* the document, as a native path */
+  std::string fileArgument;         /* the document as the user named it */
   std::vector<std::string> operands; /* after the file */
   bool engineSchema = false;        /* schema --engine */
   bool sqlExport = false;           /* export --sql */

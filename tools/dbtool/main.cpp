@@ -146,6 +146,7 @@ int Main(int argc, char** argv) {
       if (!TakeOption(argument, &options)) return Usage("unknown option " + argument + " of " + first);
     } else if (options.file.empty()) {
       options.file = NativePath(argument);
+      options.fileArgument = argument;
     } else {
       options.operands.push_back(argument);
     }
