@@ -27,8 +27,23 @@ struct StackBounds {
 
 /* The main thread's limit lies this far below the main routine's frame. */
 inline constexpr uintptr_t kMainStackAllowance = 0x40000;
-/* RuntimeStackCheck raises when fewer bytes than this remain above the limit. */
+/* RuntimeStackCheck raises when fewer bytes than this remain above the
+** limit.  The raise runs on the same stack (the exception's class may be
+** built on first use, then the C++ unwinder walks out), so the margin is
+** what that path needs; address-sanitizer builds have frames several times
+** larger and keep more. */
+#if defined(__SANITIZE_ADDRESS__)
+#define QUENDAL_STACK_INSTRUMENTED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUENDAL_STACK_INSTRUMENTED 1
+#endif
+#endif
+#ifdef QUENDAL_STACK_INSTRUMENTED
+inline constexpr uintptr_t kStackCheckMargin = 64 * 1024;
+#else
 inline constexpr uintptr_t kStackCheckMargin = 8192;
+#endif
 
 /* The current record (never null). */
 StackBounds* CurrentStackBounds();
