@@ -44,6 +44,11 @@ void Execute(DatabaseObject* database, const std::string& sql) {
   databaseSQLExecute(database, text.get());
 }
 
+/* The target is written in one transaction: its tables and rows become
+** visible together, at the commit that precedes the close (and a commit
+** per table would cost a sync of the file each). */
+void BeginTransaction(DatabaseObject* target) { Execute(target, "begin transaction"); }
+
 int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
@@ -216,6 +221,7 @@ bool Conversion::ConvertTables(ORVAstring skipTables, ORVAstring renames, ORVAst
   }
   RecordSetObject* set = schema.get();
   FieldRef nameField = FieldNamed(set, "TableName");
+  BeginTransaction(target_.get());
   while (!cursorEOFGetter(set)) {
     StringRef table(cursorFieldStringValueGetter(Need(nameField.get())));
     if (!ListNamesTable(skipTables, table.get())) {
@@ -232,6 +238,8 @@ bool Conversion::ConvertTables(ORVAstring skipTables, ORVAstring renames, ORVAst
   }
   cursorClose(set);
   if (HasError(source)) return Fail("Unable to read the tables: " + ErrorOf(source, ""));
+  databaseCommit(target_.get());
+  if (HasError(target_.get())) return Fail("Unable to commit the new database: " + ErrorOf(target_.get(), ""));
   return true;
 }
 
@@ -346,18 +354,16 @@ TableReport CopyTableContents(DatabaseObject* source, DatabaseObject* target, OR
   cursorClose(rows.get());
   report.valuesConverted = copier.valuesConverted();
   if (report.failed()) return report;
-  if (report.rowsWritten > 0) {
-    databaseCommit(target);
-    if (HasError(target)) {
-      report.failure = "the commit failed: " + ErrorOf(target, "");
-      return report;
-    }
-  }
   if (report.rowsRead != report.rowsWritten) {
     report.failure = "rows read and rows written differ";
     return report;
   }
-  if (!edits.drops.empty()) report.failure = DropTableFields(target, table, edits.drops, repair);
+  if (!edits.drops.empty()) {
+    /* DropTableFields commits as it goes; the conversion's transaction
+    ** begins again behind it. */
+    report.failure = DropTableFields(target, table, edits.drops, repair);
+    BeginTransaction(target);
+  }
   report.milliseconds = MillisecondsSince(start);
   return report;
 }

@@ -25,11 +25,12 @@
 **   - an insert fails (checked after every row);
 **   - the read ended on an error of the source (its Error after the read
 **     loop; a damaged page ends a read early);
-**   - the commit fails, or the counts differ.
+**   - the counts differ;
+** and the conversion fails when the final commit fails.
 ** A row whose every value is nil is still inserted, as a row of NULLs
-** ("insert into " + name + " default values").  The rows of each table are
-** inserted in one transaction and committed before the next table begins
-** (and always before the target is closed).  Every text is written as
+** ("insert into " + name + " default values").  The target is written in
+** one transaction, begun before the first table and committed (the commit
+** checked) before the target is closed.  Every text is written as
 ** UTF-8 (text_repair.h); the source code page is read from the environment
 ** before anything is created, so a bad setting fails the conversion first.
 **

@@ -20,6 +20,10 @@ bool IsBinaryType(int32_t engineType) {
   return engineType == kORVAColumnBinary || engineType == kORVAColumnLongBinary;
 }
 
+bool IsDateType(int32_t engineType) {
+  return engineType == kORVAColumnDate || engineType == kORVAColumnTime || engineType == kORVAColumnTimeStamp;
+}
+
 bool Names(const std::vector<StringRef>& names, ORVAstring name) {
   for (const StringRef& candidate : names) {
     if (Equal(candidate.get(), name)) return true;
@@ -94,8 +98,19 @@ bool RowCopier::Fill(DatabaseRecordObject* record, std::string* failure) {
 
 bool RowCopier::CopyValue(DatabaseRecordObject* record, const Column& column, std::string* failure) {
   auto* field = reinterpret_cast<DatabaseFieldObject*>(column.field.get());
-  ObjectRef value(PendingFieldValue(field));
   ORVAstring name = column.name.get();
+  if (IsDateType(column.engineType)) {
+    /* A date column holds a Date or nil: its raw value tells both, without
+    ** the Date object Value would build. */
+    StringRef native(cursorFieldNativeValueGetter(field));
+    if (native.empty()) return true;
+    if (std::optional<std::string> text = DateValueText(quendal::StringView(native.get()), column.engineType)) {
+      StringRef sqlText = Text(*text);
+      setDatabaseRecordColumn(record, name, sqlText.get());
+      return true;
+    }
+  }
+  ObjectRef value(PendingFieldValue(field));
   switch (VarType(value.get())) {
     case quendal::kTypeNil: return true;
     case quendal::kTypeInteger: setDatabaseRecordIntegerColumn(record, name, VariantToInt32(value.get())); return true;

@@ -25,7 +25,8 @@
 ** A date's fields are taken from the raw value (NativeValue: three or six
 ** big-endian 16-bit fields), so no year or time is lost to a calendar
 ** check; which fields a six-byte value holds is told by the column's engine
-** type (8 date, 9 time).
+** type (8 date, 9 time).  A column of a date type is read through its raw
+** value alone (no raw value: nil), which spares a Date object per value.
 **
 ** Additions (schema_edits.h) follow every row: type "Text" or "varChar"
 ** Column = default; "Integer" IntegerColumn = the integer of Val(default);
