@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing the project needs on Debian.
 set -euo pipefail
-packages=(build-essential cmake googletest libgtest-dev libicu-dev libsqlite3-dev
-          libbenchmark-dev pkg-config)
+packages=(build-essential cmake googletest libgtest-dev libicu-dev libsqlite3-dev sqlite3
+          libbenchmark-dev pkg-config time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

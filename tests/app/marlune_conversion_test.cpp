@@ -7,6 +7,8 @@
 */
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "tests/app/marlune_test_support.h"
 
 namespace marlune::test {
@@ -72,6 +74,7 @@ TEST(MarluneConversion, BringsEveryTableAndValueAcross) {
   RunResult run = w.Run({"1", plan, w.File("new.apd"), "1", "1"});
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "rslt=0\r\n");
+  EXPECT_EQ(run.err, "") << "no progress line when standard error is no terminal";
   ExpectSameTables(w.File("new.apd"), expected);
   EXPECT_EQ(ReadFile(plan), original);
   EXPECT_EQ(w.Entries(), (std::vector<std::string>{"expected.sqlite", "new.apd", "plan.apd"}));
@@ -256,6 +259,29 @@ TEST(MarluneConversion, ATableThatCannotBeWrittenWholeFailsTheConversion) {
             std::string::npos)
       << clash.err;
   EXPECT_EQ(w.Entries(), (std::vector<std::string>{"plan.apd", "twice.apd"}));
+}
+
+TEST(MarluneConversion, AnExceptionWhileConvertingFailsCleanly) {
+  Workspace w;
+  std::string plan = w.File("plan.apd");
+  GeneratePlan(plan, 3, 6);
+  std::string original = ReadFile(plan);
+  /* A library of the plugin's name beside the program is loaded instead of
+  ** the embedded plugin; this one is none, so ORVASQLDatabase is missing and
+  ** creating the new database raises. */
+  std::string folder = w.File("program");
+  mkdir(folder.c_str(), 0755);
+  quendal::test::CopyFile(quendal::test::BinPath("marlune"), folder + "/marlune");
+  chmod((folder + "/marlune").c_str(), 0755);
+  WriteFile(folder + "/ORVASQLPluginWin602.DLL", "not a library");
+  RunResult run = quendal::test::RunProgram({folder + "/marlune", "1", plan, w.File("new.apd"), "1", "1"}, w.path());
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_NE(run.out.find("Unable to convert from old format: " + Windows(w.File("new.apd")) + "\r\nrslt=3\r\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("Unable to convert: NilObjectException"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(plan), original);
+  EXPECT_EQ(w.Entries(), (std::vector<std::string>{"plan.apd", "program"}));
 }
 
 TEST(MarluneConversion, DamagedSourcesEndPlainly) {

@@ -123,7 +123,8 @@ TEST(TextRepair, KeepsUtf8AndConvertsTheCodePage) {
 
   std::optional<TextRepair> cyrillic = TextRepair::ForCodePage(1251);
   ASSERT_TRUE(cyrillic);
-  std::optional<StringRef> word = cyrillic->Repair(quendal::StringCreate("\xCC\xE8\xF0", kEncodingASCII), &converted);
+  StringRef mir(quendal::StringCreate("\xCC\xE8\xF0", kEncodingASCII));
+  std::optional<StringRef> word = cyrillic->Repair(mir.get(), &converted);
   ASSERT_TRUE(word);
   EXPECT_EQ(Str(*word), "\xD0\x9C\xD0\xB8\xD1\x80");
 }
