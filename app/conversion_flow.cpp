@@ -32,7 +32,7 @@ using ItemRef = Ref<FolderItemObject>;
 /* The Desktop selector of GetSpecialFolder. */
 constexpr int32_t kDesktopFolder = 1009;
 /* APCopyFile copies this many bytes per read. */
-constexpr int32_t kCopyChunk = 1 << 20;
+constexpr int32_t kCopyChunk = 64 << 10;
 
 std::string PathOf(FolderItemObject* item) {
   StringRef path(fileAbsolutePathGetter(Need(item)));
@@ -125,12 +125,7 @@ class WorkingCopy {
     FolderItemDelete(Need(leftover.get()));
   }
   ~WorkingCopy() {
-    if (!item_) return;
-    try {
-      FolderItemDelete(item_.get());
-    } catch (const quendal::RaisedException&) {
-      /* Deleting raises nothing; a copy left behind is removed by the next run. */
-    }
+    if (item_) FolderItemDelete(item_.get());
   }
   WorkingCopy(const WorkingCopy&) = delete;
   WorkingCopy& operator=(const WorkingCopy&) = delete;

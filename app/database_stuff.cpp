@@ -173,8 +173,9 @@ void Conversion::Abandon() noexcept {
     if (source_) databaseClose(source_.get());
     if (temporary_) FolderItemDelete(temporary_.get());
   } catch (const quendal::RaisedException&) {
-    /* Closing and deleting raise nothing; should they, the conversion has
-    ** failed already and is reported. */
+    /* A close that raises (a destructor hook of a closed set) cannot undo
+    ** the failure being reported; the temporary file is then removed by
+    ** the next run. */
   }
 }
 

@@ -61,7 +61,7 @@ bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 TEST(MarluneKill, AKilledConversionLeavesNothingThatPassesForAResult) {
   Workspace w;
   std::string plan = w.File("plan.apd"), dest = w.File("new.apd");
-  GeneratePlan(plan, 20000, 2000);
+  GeneratePlan(plan, 8000, 1000);
   std::string original = ReadFile(plan);
   std::vector<std::string> args = {"1", plan, dest, "1", "1"};
 
@@ -72,9 +72,9 @@ TEST(MarluneKill, AKilledConversionLeavesNothingThatPassesForAResult) {
   ASSERT_EQ(complete.size(), 7u);
 
   int killedWithResult = 0, killedWithout = 0;
-  for (int i = 0; i < 12; i++) {
+  for (int i = 0; i < 10; i++) {
     /* Spread over the whole run, a little past its end too. */
-    auto delay = duration * (2 * i + 1) / 22;
+    auto delay = duration * (2 * i + 1) / 18;
     pid_t pid = Start(args, w.path());
     std::this_thread::sleep_for(delay);
     kill(pid, SIGKILL);
