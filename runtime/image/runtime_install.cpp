@@ -10,16 +10,23 @@
 
 #include "runtime/base/link_table.h"
 #include "runtime/database/database_links.h"
+#include "runtime/files/data_file.h"
 #include "runtime/files/dates_links.h"
 #include "runtime/files/files_startup.h"
 #include "runtime/files/folder_item.h"
 #include "runtime/files/folder_item_links.h"
 #include "runtime/files/streams_links.h"
 #include "runtime/image/host_environment_install.h"
+#include "runtime/image/runtimemainloop.h"
 #include "runtime/image/startup.h"
 #include "runtime/image/startup_links.h"
+#include "runtime/objects/dictionary_links.h"
 #include "runtime/objects/encoding_links.h"
+#include "runtime/objects/memory_block.h"
+#include "runtime/objects/memory_block_links.h"
 #include "runtime/objects/object_links.h"
+#include "runtime/objects/threads.h"
+#include "runtime/objects/threads_links.h"
 #include "runtime/objects/variants_links.h"
 #include "runtime/plugins/plugins_links.h"
 #include "runtime/text/number_text_links.h"
@@ -37,6 +44,9 @@ void InstallLinkTable() {
   LinkInstallProvisions(ObjectsLinkProvisions());
   LinkInstallProvisions(EncodingsLinkProvisions());
   LinkInstallProvisions(VariantsLinkProvisions());
+  LinkInstallProvisions(DictionaryLinkProvisions());
+  LinkInstallProvisions(ThreadsLinkProvisions());
+  LinkInstallProvisions(MemoryBlockLinkProvisions());
   LinkInstallProvisions(FolderItemLinkProvisions());
   LinkInstallProvisions(StreamsLinkProvisions());
   LinkInstallProvisions(DatesLinkProvisions());
@@ -45,6 +55,15 @@ void InstallLinkTable() {
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
+
+/* The files layer's view of a MemoryBlock (its in-memory streams). */
+bool ViewBlockForFiles(ObjectHeader* block, MemoryBlockView* out) {
+  return ViewMemoryBlockBytes(block, &out->data, &out->size, &out->littleEndian);
+}
+const MemoryBlockAccess kMemoryBlockAccess = {&ViewBlockForFiles};
+
+/* What the run loop's idle pass and sleeps do with the threads. */
+const CooperativeThreadHooks kThreadHooks = {&OnMainFiber, &GiveTimeToThreads, &SleepCurrentFiber};
 
 } // namespace
 
@@ -56,6 +75,8 @@ void InstallRuntime() {
   InitializeFilesLayer();
   InstallApplicationPathSource(&ApplicationPath);
   InstallImageHostEnvironment();
+  InstallMemoryBlockAccess(&kMemoryBlockAccess);
+  SetCooperativeThreadHooks(&kThreadHooks);
 }
 
 } // namespace quendal

@@ -6,6 +6,8 @@
 #include <cassert>
 #include <vector>
 
+#include "runtime/base/failure_report.h"
+#include "runtime/objects/exceptions.h"
 #include "runtime/platform/clock.h"
 
 namespace quendal {
@@ -104,12 +106,14 @@ void ResetRunLoopForTesting() {
 
 using namespace quendal;
 
-extern "C" void RuntimeDoEvents(ObjectHeader* /*application*/, int32_t milliseconds) {
+QUENDAL_SERVICE void RuntimeDoEvents(ObjectHeader* /*application*/, int32_t milliseconds) {
+  QUENDAL_SERVICE_BEGIN
   if (OnMainThread()) {
     RunDuePeriodicTasks(RuntimeTickCount());
   }
   YieldToOtherThreads();
   if (milliseconds >= 0) SleepCurrentThread(static_cast<uint32_t>(milliseconds));
+  QUENDAL_SERVICE_END_VOID
 }
 
 extern "C" int32_t RuntimeBackgroundTask() {

@@ -27,9 +27,11 @@
 ** thread it only yields.  Then, for milliseconds >= 0, it sleeps the
 ** current thread that long (0: yields once); a negative value does only
 ** the idle pass.  Threads reach the run loop through
-** CooperativeThreadHooks, which the thread scheduler installs; while none
-** are installed the process thread is the only thread: yielding does
-** nothing and sleeping is the platform's Sleep.
+** CooperativeThreadHooks, which start-up installs from the thread
+** scheduler; while none are installed the process thread is the only
+** thread: yielding does nothing and sleeping is the platform's Sleep.  The
+** hooks may raise (ThreadEndException in a thread that was killed while it
+** waited), so RuntimeDoEvents is a service that dispatches raises.
 **
 ** The objects the idle pass would poll are listed by the application
 ** module (application.h); this runtime offers nothing pollable.

@@ -15,9 +15,12 @@
 
 #include "runtime/base/failure_report.h"
 #include "runtime/base/link_table.h"
+#include "runtime/objects/dictionary.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
+#include "runtime/objects/memory_block.h"
 #include "runtime/objects/object_kinds.h"
+#include "runtime/objects/threads.h"
 #include "runtime/objects/variant_boxes.h"
 #include "runtime/text/string_compare.h"
 #include "runtime/text/string_core.h"
@@ -319,6 +322,9 @@ void RegisterObjectModelClasses() {
   RegisterIntrinsicClass(&kCollectionDefinition);
   RegisterIntrinsicClass(&kObjectCursorDefinition);
   RegisterVariantClasses();
+  RegisterIntrinsicClass(&kDictionaryDefinition);
+  RegisterIntrinsicClass(&kMemoryBlockDefinition);
+  RegisterThreadClasses();
 }
 
 void SetPluginClassLookup(PluginClassLookup lookup) { gPluginClassLookup = lookup; }

@@ -161,8 +161,8 @@ const ObjectDefinition* FindIntrinsicClass(std::string_view name);
 const ObjectDefinition* FindIntrinsicModule(std::string_view name);
 
 /* Registers the object model's own classes, once: the exception classes in
-** their fixed order, then Delegate, WeakRef, Collection, ObjectCursor and
-** the variant boxes.
+** their fixed order, then Delegate, WeakRef, Collection, ObjectCursor,
+** the variant boxes, Dictionary, MemoryBlock, Thread and the three locks.
 ** RuntimeLookupClass calls it on first use; start-up may call it earlier. */
 void RegisterObjectModelClasses();
 

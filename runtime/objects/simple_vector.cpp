@@ -29,6 +29,39 @@ bool TakeInjectedFailure() {
   return --gAllocationsBeforeFailure == 0;
 }
 
+/* Moves the items to a new buffer of capacity items; false when it cannot
+** be had (the core is then unchanged). */
+bool MoveToBuffer(SimpleVectorCore* core, size_t itemSize, int64_t capacity) {
+  void* block = nullptr;
+  if (capacity >= core->count && capacity > 0 &&
+      static_cast<uint64_t>(capacity) <= std::numeric_limits<size_t>::max() / itemSize) {
+    block = AllocateRuntimeBuffer(static_cast<size_t>(capacity) * itemSize, false);
+  }
+  if (block == nullptr) return false;
+  if (core->count > 0) std::memcpy(block, core->items, static_cast<size_t>(core->count) * itemSize);
+  FreeRuntimeBuffer(core->items);
+  core->items = block;
+  core->capacity = static_cast<int32_t>(capacity);
+  return true;
+}
+
+/* Grows the capacity by the growth rule, step after step, until it holds
+** needed items. */
+bool GrowToHold(SimpleVectorCore* core, size_t itemSize, int64_t needed) {
+  if (needed <= core->capacity) return true;
+  int64_t capacity = core->capacity;
+  const int64_t limit = std::numeric_limits<int32_t>::max();
+  while (capacity < needed && capacity < limit) {
+    int64_t step = core->growthStep != 0 ? core->growthStep : capacity;
+    capacity = std::min<int64_t>(capacity + std::max<int64_t>(16, step), limit);
+  }
+  if (capacity < needed || !MoveToBuffer(core, itemSize, capacity)) {
+    QUENDAL_REPORT(kSource, "mBuf", nullptr);
+    return false;
+  }
+  return true;
+}
+
 } // namespace
 
 void* AllocateRuntimeBuffer(size_t bytes, bool zeroed) {
@@ -42,24 +75,39 @@ void FreeRuntimeBuffer(void* block) { std::free(block); }
 void FailRuntimeBufferAllocationForTesting(int32_t n) { gAllocationsBeforeFailure = n > 0 ? n : 0; }
 
 bool SimpleVectorReserveOne(SimpleVectorCore* core, size_t itemSize) {
-  if (core->count < core->capacity) return true;
-  int64_t step = core->growthStep != 0 ? core->growthStep : core->capacity;
-  int64_t newCapacity = int64_t{core->capacity} + std::max<int64_t>(16, step);
-  newCapacity = std::min<int64_t>(newCapacity, std::numeric_limits<int32_t>::max());
-  void* block = nullptr;
-  if (newCapacity > core->count &&
-      static_cast<uint64_t>(newCapacity) <= std::numeric_limits<size_t>::max() / itemSize) {
-    block = AllocateRuntimeBuffer(static_cast<size_t>(newCapacity) * itemSize, false);
-  }
-  if (block == nullptr) {
-    QUENDAL_REPORT(kSource, "mBuf", nullptr);
+  return GrowToHold(core, itemSize, int64_t{core->count} + 1);
+}
+
+bool SimpleVectorInsertCopies(SimpleVectorCore* core, size_t itemSize, int32_t index, int32_t n, const void* item) {
+  if (index < 0 || index > core->count) {
+    QUENDAL_REPORT(kSource, "index >= 0 && index <= mCount", nullptr);
     return false;
   }
-  if (core->count > 0) std::memcpy(block, core->items, static_cast<size_t>(core->count) * itemSize);
-  FreeRuntimeBuffer(core->items);
-  core->items = block;
-  core->capacity = static_cast<int32_t>(newCapacity);
+  if (n <= 0) return true;
+  if (!GrowToHold(core, itemSize, int64_t{core->count} + n)) return false;
+  auto* items = static_cast<uint8_t*>(core->items);
+  std::memmove(items + (size_t(index) + size_t(n)) * itemSize, items + size_t(index) * itemSize,
+               size_t(core->count - index) * itemSize);
+  for (int32_t i = 0; i < n; i++) std::memcpy(items + (size_t(index) + size_t(i)) * itemSize, item, itemSize);
+  core->count += n;
   return true;
+}
+
+void SimpleVectorRemoveAt(SimpleVectorCore* core, size_t itemSize, int32_t index) {
+  if (!SimpleVectorCheckIndex(core, index)) return;
+  auto* items = static_cast<uint8_t*>(core->items);
+  std::memmove(items + size_t(index) * itemSize, items + (size_t(index) + 1) * itemSize,
+               size_t(core->count - index - 1) * itemSize);
+  core->count--;
+}
+
+void SimpleVectorShrinkIfSparse(SimpleVectorCore* core, size_t itemSize) {
+  int64_t spare = int64_t{core->capacity} - core->count;
+  if (core->count >= spare / 2) return;
+  int64_t step = core->growthStep > 0 ? core->growthStep : 16;
+  int64_t capacity = (core->count / step + 1) * step;
+  if (capacity >= core->capacity) return;
+  MoveToBuffer(core, itemSize, capacity); /* on failure the larger buffer stays */
 }
 
 bool SimpleVectorCheckIndex(const SimpleVectorCore* core, int32_t index) {

@@ -15,6 +15,12 @@
 **     returns false and the vector is left exactly as it was.  Callers that
 **     may raise turn that false into OutOfMemoryException.
 **
+** Removal and shrinking: RemoveAt closes the gap; ShrinkIfSparse gives
+** memory back when the count falls below half of the free capacity
+** (capacity - count): the capacity becomes the next multiple of the
+** growth step (16 when the step is 0) above the count.  A shrink that
+** cannot allocate keeps the larger buffer (nothing is lost).
+**
 ** Items must be trivially copyable: they are moved with memcpy and never
 ** destroyed.  Owners of references held in a vector release them
 ** themselves.
@@ -55,6 +61,17 @@ struct SimpleVectorCore {
 /* Makes room for one more item of itemSize bytes.  False (after the "mBuf"
 ** report) when the buffer cannot grow; the core is then unchanged. */
 bool SimpleVectorReserveOne(SimpleVectorCore* core, size_t itemSize);
+/* Inserts n copies of item (itemSize bytes) at index, 0 <= index <= count,
+** moving the items from index up.  The capacity grows by the growth rule,
+** step after step, until they fit.  False when the buffer cannot grow (the
+** "mBuf" report) or index is outside 0..count (the index report); the core
+** is then unchanged. */
+bool SimpleVectorInsertCopies(SimpleVectorCore* core, size_t itemSize, int32_t index, int32_t n, const void* item);
+/* Removes the item at index (0 <= index < count, else reported), moving the
+** later items down. */
+void SimpleVectorRemoveAt(SimpleVectorCore* core, size_t itemSize, int32_t index);
+/* The shrink rule above. */
+void SimpleVectorShrinkIfSparse(SimpleVectorCore* core, size_t itemSize);
 /* True when 0 <= index < count; otherwise reports and gives false. */
 bool SimpleVectorCheckIndex(const SimpleVectorCore* core, int32_t index);
 /* True when count > 0; otherwise reports the empty pop and gives false. */
@@ -104,6 +121,36 @@ class SimpleVector {
     core_.count--;
     return Items()[core_.count];
   }
+
+  /* Inserts n copies of value at index; false (vector unchanged) when the
+  ** buffer cannot grow or the index is outside 0..count. */
+  [[nodiscard]] bool InsertCopies(int32_t index, int32_t n, T value) {
+    return SimpleVectorInsertCopies(&core_, sizeof(T), index, n, &value);
+  }
+
+  void RemoveAt(int32_t index) { SimpleVectorRemoveAt(&core_, sizeof(T), index); }
+
+  /* Removes the last `limit` items (or all, when fewer) for which
+  ** drop(item) is true, keeping the order of the others; returns how many
+  ** went.  One pass, whatever the count. */
+  template <typename Drop>
+  int32_t RemoveLastMatching(int32_t limit, Drop drop) {
+    int32_t matching = 0;
+    for (int32_t i = 0; i < core_.count; i++) matching += drop(Items()[i]) ? 1 : 0;
+    int32_t keep = matching > limit ? matching - limit : 0;
+    int32_t kept = 0;
+    int32_t out = 0;
+    for (int32_t i = 0; i < core_.count; i++) {
+      T item = Items()[i];
+      if (drop(item) && kept++ >= keep) continue;
+      Items()[out++] = item;
+    }
+    int32_t removed = core_.count - out;
+    core_.count = out;
+    return removed;
+  }
+
+  void ShrinkIfSparse() { SimpleVectorShrinkIfSparse(&core_, sizeof(T)); }
 
   /* Forgets every item; the buffer is kept for reuse. */
   void Clear() { core_.count = 0; }

@@ -37,6 +37,35 @@ TEST(SimpleVectorGrowth, PopReturnsNewestFirst) {
   EXPECT_TRUE(v.Empty());
 }
 
+TEST(SimpleVectorGrowth, InsertsRemovesAndShrinksBackToTheStep) {
+  SimpleVector<int32_t> v;
+  for (int32_t i = 0; i < 3; i++) ASSERT_TRUE(v.Append(i));
+  ASSERT_TRUE(v.InsertCopies(0, 40, 7)); /* grows step after step: 16, 32, 64 */
+  EXPECT_EQ(v.Count(), 43);
+  EXPECT_EQ(v.Capacity(), 64);
+  EXPECT_EQ(v.Get(39), 7);
+  EXPECT_EQ(v.Get(40), 0);
+  EXPECT_EQ(v.RemoveLastMatching(30, [](int32_t x) { return x == 7; }), 30);
+  EXPECT_EQ(v.Count(), 13);
+  EXPECT_EQ(v.Get(9), 7);
+  EXPECT_EQ(v.Get(10), 0) << "the first matches stay, the others keep their order";
+  v.ShrinkIfSparse(); /* 13 < (64 - 13) / 2 */
+  EXPECT_EQ(v.Capacity(), 16);
+  v.RemoveAt(0);
+  v.ShrinkIfSparse(); /* 12 is not below 2 */
+  EXPECT_EQ(v.Capacity(), 16);
+  EXPECT_EQ(v.Count(), 12);
+  EXPECT_EQ(v.Get(11), 2);
+
+  FailureCapture capture;
+  EXPECT_FALSE(v.InsertCopies(13, 1, 0));
+  EXPECT_EQ(v.Count(), 12);
+  quendal::FailRuntimeBufferAllocationForTesting(1);
+  EXPECT_FALSE(v.InsertCopies(0, 100, 1));
+  EXPECT_EQ(v.Count(), 12);
+  EXPECT_EQ(capture.reports().size(), 2u);
+}
+
 TEST(SimpleVectorFaults, OutOfRangeAccessIsReportedAndHarmless) {
   FailureCapture capture;
   SimpleVector<int32_t> v;
