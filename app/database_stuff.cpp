@@ -260,40 +260,6 @@ bool Conversion::PutInPlace() {
   return true;
 }
 
-/* The statement text with the definition of column cut out (language
-** positions, 1-based); false when the text is left as it was. */
-bool CutColumn(StringRef* text, ORVAstring column) {
-  const char* patterns[] = {",", "(", "( "};
-  for (int i = 0; i < 3; i++) {
-    StringRef pattern = Text(patterns[i] + Utf8Of(column) + " ");
-    int32_t p = StringInStr(1, text->get(), pattern.get());
-    if (p == 0) continue;
-    StringRef comma = Text(","), close = Text(")");
-    int32_t next = StringInStr(p + 1, text->get(), comma.get());
-    bool byComma = next > 0;
-    if (!byComma) next = StringInStr(p, text->get(), close.get());
-    if (next == 0) return false;
-    if (i == 0) {
-      StringRef head(StringDBCSLeft(text->get(), p - 1)), tail(StringDBCSMid2(text->get(), next));
-      *text = StringRef(quendal::StringConcat(head.get(), tail.get()));
-    } else {
-      StringRef head(StringDBCSLeft(text->get(), p));
-      StringRef tail(StringDBCSMid2(text->get(), byComma ? next + 1 : next));
-      *text = StringRef(quendal::StringConcat(head.get(), tail.get()));
-    }
-    return true;
-  }
-  return false;
-}
-
-bool DefinesColumn(ORVAstring text, ORVAstring column) {
-  for (const char* prefix : {",", "(", "( "}) {
-    StringRef pattern = Text(prefix + Utf8Of(column) + " ");
-    if (StringInStr(1, text, pattern.get()) > 0) return true;
-  }
-  return false;
-}
-
 } // namespace
 
 std::string ExceptionText(ObjectHeader* exception) {
@@ -377,24 +343,11 @@ std::string DropTableFields(DatabaseObject* target, ORVAstring table, const std:
   RecordSetObject* set = Need(master.get());
   StringRef text(cursorFieldStringValueGetter(Need(FieldNamed(set, "sql").get())));
   cursorClose(set);
-  StringRef commaSpace = Text(", "), comma = Text(",");
-  text = StringRef(StringReplaceAll(text.get(), commaSpace.get(), comma.get()));
-
-  std::vector<StringRef> dropped;
-  for (const StringRef& column : columns) {
-    if (DefinesColumn(text.get(), column.get())) dropped.push_back(column);
-  }
-  if (dropped.empty()) return "";
-  for (const StringRef& column : dropped) {
-    if (!CutColumn(&text, column.get())) return "";
-  }
-  StringRef create = Text("create table "), open = Text("(");
-  int32_t at = StringInStr(1, text.get(), create.get());
-  int32_t paren = at > 0 ? StringInStr(at, text.get(), open.get()) : 0;
-  if (paren == 0) return "";
   std::string newName = tableText + "1";
-  StringRef rest(StringDBCSMid2(text.get(), paren + 1));
-  Execute(target, "create table " + newName + " (" + Utf8Of(rest.get()));
+  std::vector<StringRef> dropped;
+  StringRef create = RebuiltTableStatement(text.get(), columns, newName, &dropped);
+  if (create.empty()) return "";
+  databaseSQLExecute(target, create.get());
 
   StringRef select = Text("select * from " + tableText);
   SetRef rows(databaseSQLSelect(target, select.get()));

@@ -93,6 +93,62 @@ const char* TranslatedColumnType(int32_t engineType) {
 
 StringRef delright(ORVAstring s, int32_t n) { return StringRef(StringDBCSLeft(s, StringDBCSLen(s) - n)); }
 
+namespace {
+
+constexpr const char* kDefinitionPrefixes[] = {",", "(", "( "};
+
+bool DefinesColumn(ORVAstring text, ORVAstring column) {
+  for (const char* prefix : kDefinitionPrefixes) {
+    StringRef pattern = Text(prefix + Utf8Of(column) + " ");
+    if (StringInStr(1, text, pattern.get()) > 0) return true;
+  }
+  return false;
+}
+
+/* Cuts the definition of column out of *text (positions 1-based, in
+** characters); false when the text is to be left as it was. */
+bool CutColumn(StringRef* text, ORVAstring column) {
+  StringRef comma = Text(","), close = Text(")");
+  for (int i = 0; i < 3; i++) {
+    StringRef pattern = Text(kDefinitionPrefixes[i] + Utf8Of(column) + " ");
+    int32_t p = StringInStr(1, text->get(), pattern.get());
+    if (p == 0) continue;
+    int32_t next = StringInStr(p + 1, text->get(), comma.get());
+    bool byComma = next > 0;
+    if (!byComma) next = StringInStr(p, text->get(), close.get());
+    if (next == 0) return false;
+    /* A definition after a "," goes with that ","; the first one, after
+    ** "(", keeps the "(" and goes with the "," behind it. */
+    int32_t keep = i == 0 ? p - 1 : p;
+    int32_t resume = i == 0 || !byComma ? next : next + 1;
+    StringRef head(StringDBCSLeft(text->get(), keep)), tail(StringDBCSMid2(text->get(), resume));
+    *text = StringRef(quendal::StringConcat(head.get(), tail.get()));
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
+StringRef RebuiltTableStatement(ORVAstring sql, const std::vector<StringRef>& columns, const std::string& newName,
+                                std::vector<StringRef>* dropped) {
+  StringRef commaSpace = Text(", "), comma = Text(",");
+  StringRef text(StringReplaceAll(sql, commaSpace.get(), comma.get()));
+  for (const StringRef& column : columns) {
+    if (DefinesColumn(text.get(), column.get())) dropped->push_back(column);
+  }
+  if (dropped->empty()) return StringRef();
+  for (const StringRef& column : *dropped) {
+    if (!CutColumn(&text, column.get())) return StringRef();
+  }
+  StringRef create = Text("create table "), open = Text("(");
+  int32_t at = StringInStr(1, text.get(), create.get());
+  int32_t paren = at > 0 ? StringInStr(at, text.get(), open.get()) : 0;
+  if (paren == 0) return StringRef();
+  StringRef rest(StringDBCSMid2(text.get(), paren + 1));
+  return Text("create table " + newName + " (" + Utf8Of(rest.get()));
+}
+
 CreateTableStatement::CreateTableStatement(const std::string& tableName) : text_("create table " + tableName + "(") {}
 
 void CreateTableStatement::AddColumn(const std::string& name, const std::string& type, bool key) {

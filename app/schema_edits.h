@@ -80,6 +80,17 @@ const char* TranslatedColumnType(int32_t engineType);
 ** characters or fewer (owned). */
 StringRef delright(ORVAstring s, int32_t n);
 
+/* DropTableFields' new table: from the "create table" text of a table
+** (SQLite's master table), with every ", " made ",", the statement that
+** creates newName with the definitions of the columns cut out.  Only
+** columns whose definition is found ("," + column + " ", "(" + column + " "
+** or "( " + column + " ") are cut; *dropped receives them, in order.  Empty
+** (and nothing to change) when no column is found, when a definition is
+** followed by neither "," nor ")", or when the text has no "create table "
+** and "(" after it (letter case ignored, as InStr ignores it). */
+StringRef RebuiltTableStatement(ORVAstring sql, const std::vector<StringRef>& columns, const std::string& newName,
+                                std::vector<StringRef>* dropped);
+
 /* Builds the "create table" statement of one table (UTF-8 names). */
 class CreateTableStatement {
  public:

@@ -75,6 +75,33 @@ TEST(SchemaRules, EditListsApplyPerTableIgnoringCase) {
   EXPECT_FALSE(ListNamesTable(nullptr, Text("Sites").get()));
 }
 
+/* DropTableFields' statement for the columns, and which of them it cuts. */
+std::string Rebuilt(const std::string& sql, const std::vector<std::string>& columns, std::string* dropped = nullptr) {
+  std::vector<StringRef> names, cut;
+  for (const std::string& c : columns) names.push_back(Text(c));
+  StringRef statement = RebuiltTableStatement(Text(sql).get(), names, "T1", &cut);
+  if (dropped) {
+    for (const StringRef& c : cut) *dropped += Str(c) + ";";
+  }
+  return Str(statement);
+}
+
+TEST(SchemaRules, DroppedColumnsAreCutFromTheStatement) {
+  const std::string sql = "CREATE TABLE T(a integer, b varchar, c double)";
+  EXPECT_EQ(Rebuilt(sql, {"b"}), "create table T1 (a integer,c double)");
+  EXPECT_EQ(Rebuilt(sql, {"C"}), "create table T1 (a integer,b varchar)");
+  EXPECT_EQ(Rebuilt(sql, {"a"}), "create table T1 (b varchar,c double)");
+  std::string dropped;
+  EXPECT_EQ(Rebuilt(sql, {"x", "c", "a"}, &dropped), "create table T1 (b varchar)");
+  EXPECT_EQ(dropped, "c;a;");
+  EXPECT_EQ(Rebuilt("CREATE TABLE T( a integer, b varchar)", {"a"}), "create table T1 (b varchar)");
+  EXPECT_EQ(Rebuilt("CREATE TABLE T(Idx integer, Name varchar, primary key(Idx))", {"Name"}),
+            "create table T1 (Idx integer,primary key(Idx))");
+  /* A column only named inside another's name, or not at all: no change. */
+  EXPECT_EQ(Rebuilt("CREATE TABLE T(ab integer, b varchar)", {"a"}), "");
+  EXPECT_EQ(Rebuilt(sql, {"x"}), "");
+}
+
 TEST(SchemaRules, Delright) {
   EXPECT_EQ(Str(delright(Text("abc, ").get(), 2)), "abc");
   EXPECT_EQ(Str(delright(Text("a").get(), 2)), "");
