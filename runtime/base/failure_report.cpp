@@ -4,7 +4,7 @@
 #include "runtime/base/failure_report.h"
 
 #include <cstdio>
-#include <string>
+#include <cstdlib>
 
 namespace quendal {
 
@@ -30,6 +30,9 @@ void SetFailureSink(FailureSink sink, void* context) {
   gSinkContext = context;
 }
 
+/* Formats into a buffer of its own (the stack, or malloc for a long
+** message) and never throws: reports are made on allocation-failure paths
+** and from functions that must not throw. */
 void RuntimeFailureReport(int32_t code, const char* source, int32_t line,
                           const char* condition, const char* message) {
   const char* fmt =
@@ -38,17 +41,26 @@ void RuntimeFailureReport(int32_t code, const char* source, int32_t line,
   const char* src = source ? source : "";
   const char* cond = condition ? condition : "";
   const char* msg = message ? message : "";
-  int n = std::snprintf(nullptr, 0, fmt, code, FailureCodeName(code), src, line, cond, msg);
+  char local[1024];
+  int n = std::snprintf(local, sizeof local, fmt, code, FailureCodeName(code), src, line, cond, msg);
   if (n < 0) return;
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(text.data(), text.size(), fmt, code, FailureCodeName(code), src, line, cond, msg);
-  text.resize(static_cast<size_t>(n));
-  if (gSink) {
-    gSink(text.c_str(), gSinkContext);
-    return;
+  char* text = local;
+  if (static_cast<size_t>(n) >= sizeof local) {
+    text = static_cast<char*>(std::malloc(static_cast<size_t>(n) + 1));
+    if (!text) {
+      text = local; /* truncated rather than lost */
+      n = sizeof local - 1;
+    } else {
+      std::snprintf(text, static_cast<size_t>(n) + 1, fmt, code, FailureCodeName(code), src, line, cond, msg);
+    }
   }
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  if (gSink) {
+    gSink(text, gSinkContext);
+  } else {
+    std::fwrite(text, 1, static_cast<size_t>(n), stdout);
+    std::fflush(stdout);
+  }
+  if (text != local) std::free(text);
 }
 
 } // namespace quendal

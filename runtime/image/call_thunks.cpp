@@ -15,8 +15,7 @@
 
 #include <cstring>
 #include <map>
-#include <memory>
-#include <vector>
+#include <string>
 
 #include "runtime/base/failure_report.h"
 #include "runtime/platform/memory.h"
@@ -30,9 +29,9 @@ constexpr size_t kBlockSize = 64 * 1024;
 uint8_t* gBlock = nullptr;
 size_t gUsed = kBlockSize;
 std::map<void*, void*> gThunks;
-/* Descriptions the unbound-import thunks point at; they live as long as
-** the thunks, for the process. */
-std::vector<std::unique_ptr<char[]>> gDescriptions;
+/* The unbound-import thunks by the description they point at; the
+** descriptions live as long as the thunks, for the process. */
+std::map<std::string, void*> gUnboundThunks;
 
 uint8_t* Carve(size_t n) {
   if (gUsed + n > kBlockSize) {
@@ -66,11 +65,14 @@ void* ThunkFor(void* target) {
 }
 
 void* UnboundImportThunk(const std::string& description) {
+  auto it = gUnboundThunks.find(description);
+  if (it != gUnboundThunks.end()) return it->second;
   uint8_t* p = Carve(32);
   if (!p) return nullptr;
-  gDescriptions.push_back(std::make_unique<char[]>(description.size() + 1));
-  char* text = gDescriptions.back().get();
-  std::memcpy(text, description.c_str(), description.size() + 1);
+  /* The map's key is the description the thunk hands over: node-based,
+  ** its characters never move. */
+  auto [entry, added] = gUnboundThunks.emplace(description, p);
+  const char* text = entry->first.c_str();
   p[0] = 0x48;
   p[1] = 0xBF;
   uint64_t t = reinterpret_cast<uint64_t>(text);

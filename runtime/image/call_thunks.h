@@ -9,7 +9,8 @@
 ** An unbound-import thunk loads a description of the missing function
 ** ("name" or "name in library") into the first argument register and jumps
 ** to RuntimeCallUnboundImport, so a call through an import that could not
-** be bound reports that function instead of running link offsets.
+** be bound reports that function instead of running link offsets; one such
+** thunk per description.
 */
 #ifndef QUENDAL_IMAGE_CALL_THUNKS_H
 #define QUENDAL_IMAGE_CALL_THUNKS_H

@@ -10,6 +10,14 @@
 ** Invariants kept here:
 **   - bytes that failed the magic check, or whose segments run past the end
 **     of their carrier, are never run;
+**   - no segment is longer than kMaxSegmentLength (256 MiB): the format's
+**     lengths are 32-bit and the code and data must lie below 2 GiB, and
+**     the largest real image is well under a megabyte, so a longer length
+**     is damage.  It is refused, with a report, before anything is read;
+**   - development files are read only when they are regular files (a FIFO
+**     or a device is refused, and opening one never waits), and an image
+**     made of them must have its import file: without it every call of the
+**     code would stay unbound;
 **   - every read of a segment, record or chain link is bounds-checked: a
 **     damaged image is reported and not run, never read past its buffers;
 **     a chain may not leave the code segment, start at offset 0, or run
@@ -19,7 +27,19 @@
 **     called (call_thunks.h);
 **   - code, data and thunks lie below 2 GiB, so 32-bit absolute addresses
 **     and rel32 displacements between them always hold;
-**   - every report names this file and the line of the check that failed.
+**   - every report names this file and the line of the check that failed;
+**   - string constants are records of the string core used in place
+**     (runtime/text/string_record.h), so each one an opcode 5 names is
+**     checked before it is fixed up, and a damaged one refuses the image:
+**     it lies at a 4-byte aligned data offset (its count changes
+**     atomically) and whole, 20 + length + 5 bytes, inside the data
+**     segment; its reference count is 1 .. 2^30 (the image's own reference,
+**     never released: 0 would let the first release free memory inside the
+**     image, a count near 2^31 would overflow); its length is 1 .. what the
+**     segment holds (the empty string is null, never a record), its buffer
+**     size length + 5, its Pascal byte min(length, 255), four zero bytes
+**     behind the text; its data word is 0 (not yet fixed) or the address of
+**     its own byte 20.
 */
 #include "runtime/image/loaderX86.h"
 
@@ -47,6 +67,7 @@ namespace {
 
 const char kLoaderSource[] = "loaderX86.cpp";
 const char kMagic[6] = {'1', '1', '2', '3', '5', '8'};
+constexpr uint32_t kMaxSegmentLength = 256u << 20;
 
 /* The process-wide loaded image; written only by the loader. */
 struct LoadedImage {
@@ -144,6 +165,10 @@ bool ReadSegment(SegmentSource& source, std::vector<uint8_t>& out) {
     out.clear();
     return true;
   }
+  if (static_cast<uint32_t>(length) > kMaxSegmentLength) {
+    ReportLoad("length <= 256 MiB", "A segment of the image is longer than an image segment may be.");
+    return false;
+  }
   if (static_cast<size_t>(length) > source.Remaining()) return false;
   out.resize(static_cast<size_t>(length));
   return source.Read(out.data(), out.size());
@@ -187,8 +212,7 @@ CarrierResult ReadLoaderResource(ImageSegments& seg) {
   pf::HRSRC res = pf::FindResourceA(nullptr, 1, "LOADER");
   if (!res) return CarrierResult::Absent;
   const uint8_t* bytes = static_cast<const uint8_t*>(pf::LockResource(pf::LoadResource(nullptr, res)));
-  MemorySource source(bytes, pf::SizeofResource(nullptr, res));
-  if (!bytes || !ReadAllSegments(source, seg)) {
+  if (!bytes || !ReadImageSegments(bytes, pf::SizeofResource(nullptr, res), seg)) {
     ReportLoad("0", "Executable is corrupt!");
     return CarrierResult::Failed;
   }
@@ -247,20 +271,42 @@ CarrierResult ReadAppendedImage(uint32_t imageOffset, uint32_t imageLength, Imag
   return result;
 }
 
-/* A development file, whole; missing or empty gives no bytes. */
-void ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
+/* A development file, whole, into out: a missing or empty file gives no
+** bytes.  False, after a report, when the file is there but may not be
+** read: not a regular file, longer than a segment may be, or unreadable. */
+bool ReadDevelopmentFile(const char* name, std::vector<uint8_t>& out) {
   out.clear();
   pf::HANDLE file = pf::CreateFileA(name, pf::GENERIC_READ, pf::FILE_SHARE_READ | pf::FILE_SHARE_WRITE,
                                     nullptr, pf::OPEN_EXISTING, 0, nullptr);
-  if (file == pf::INVALID_HANDLE_VALUE) return;
+  if (file == pf::INVALID_HANDLE_VALUE) {
+    pf::DWORD error = pf::GetLastError();
+    if (error == pf::ERROR_FILE_NOT_FOUND || error == pf::ERROR_PATH_NOT_FOUND) return true;
+    std::string message = std::string("The development file ") + name + " cannot be opened.";
+    ReportLoad("0", message.c_str());
+    return false;
+  }
+  const char* problem = nullptr;
   pf::DWORD high = 0;
   pf::DWORD low = pf::GetFileSize(file, &high);
-  if (high == 0 && low != pf::INVALID_FILE_SIZE && low > 0 && low <= 0x7FFFFFFF) {
+  if (pf::GetFileType(file) != pf::FILE_TYPE_DISK) {
+    problem = " is not a regular file.";
+  } else if (low == pf::INVALID_FILE_SIZE && pf::GetLastError() != pf::ERROR_SUCCESS) {
+    problem = " cannot be read.";
+  } else if (high != 0 || low > kMaxSegmentLength) {
+    problem = " is longer than an image segment may be (256 MiB).";
+  } else if (low > 0) {
     out.resize(low);
     pf::DWORD got = 0;
-    if (!pf::ReadFile(file, out.data(), low, &got, nullptr) || got != low) out.clear();
+    if (!pf::ReadFile(file, out.data(), low, &got, nullptr) || got != low) problem = " cannot be read.";
   }
   pf::CloseHandle(file);
+  if (problem) {
+    out.clear();
+    std::string message = std::string("The development file ") + name + problem;
+    ReportLoad("0", message.c_str());
+    return false;
+  }
+  return true;
 }
 
 /* Whether the working folder holds any development file at all: with none,
@@ -272,14 +318,20 @@ bool AnyDevelopmentFileExists() {
   return false;
 }
 
-void ReadDevelopmentFiles(ImageSegments& seg) {
-  ReadDevelopmentFile("import.dat", seg.imports);
-  ReadDevelopmentFile("code.dat", seg.code);
-  ReadDevelopmentFile("data.dat", seg.data);
-  ReadDevelopmentFile("rsrc.dat", seg.resources);
-  ReadDevelopmentFile("options.dat", seg.options);
-  ReadDevelopmentFile("symbols.dat", seg.symbols);
+/* The six development files.  False (after a report) when one of them may
+** not be read, or when there is code but no import segment. */
+bool ReadDevelopmentFiles(ImageSegments& seg) {
   seg.resourceFileOffset = 0;
+  if (!ReadDevelopmentFile("import.dat", seg.imports) || !ReadDevelopmentFile("code.dat", seg.code) ||
+      !ReadDevelopmentFile("data.dat", seg.data) || !ReadDevelopmentFile("rsrc.dat", seg.resources) ||
+      !ReadDevelopmentFile("options.dat", seg.options) || !ReadDevelopmentFile("symbols.dat", seg.symbols)) {
+    return false;
+  }
+  if (!seg.code.empty() && seg.imports.empty()) {
+    ReportLoad("importLength > 0", "The development file import.dat is missing or empty.");
+    return false;
+  }
+  return true;
 }
 
 /* ---- binding and relocation (the import segment) ------------------------- */
@@ -446,14 +498,38 @@ class Binder {
     return BindChain(head, target, true, procedure.c_str());
   }
 
+  /* The string constant at data offset v, checked as the file header
+  ** says; null when it is sound. */
+  const char* StringConstantDamage(uint32_t v) const {
+    constexpr uint32_t kHeader = 20, kTail = 5; /* record fields; Pascal byte and four zeros */
+    if (v > dataLength_ || dataLength_ - v < kHeader + kTail) return "A string constant lies outside the data segment.";
+    if (v % 4 != 0) return "A string constant is not aligned.";
+    const uint8_t* record = data_ + v;
+    const int32_t count = static_cast<int32_t>(ReadU32(record));
+    const uint32_t dataWord = ReadU32(record + 4);
+    const int32_t bufferSize = static_cast<int32_t>(ReadU32(record + 8));
+    const int32_t length = static_cast<int32_t>(ReadU32(record + 12));
+    if (count < 1 || count > (1 << 30)) return "A string constant has a bad reference count.";
+    if (length < 1 || static_cast<uint32_t>(length) > dataLength_ - v - kHeader - kTail) {
+      return "A string constant is longer than the data segment holds.";
+    }
+    if (bufferSize != length + 5 || record[kHeader] != (length > 255 ? 255 : length)) {
+      return "A string constant's sizes disagree.";
+    }
+    if (ReadU32(record + kHeader + 1 + length) != 0) return "A string constant is not terminated.";
+    const uint32_t own = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record + kHeader));
+    if (dataWord != 0 && dataWord != own) return "A string constant points elsewhere.";
+    return nullptr;
+  }
+
   /* Opcodes 2, 3 and 5. */
   bool RelocateTo(ImportReader& in, uint8_t* base, bool stringConstant) {
     uint32_t o;
     if (!in.U32(&o)) return Damaged("Import segment is truncated.");
     if (!OperandInCode(o)) return Damaged("A relocation lies outside the code segment.");
     uint32_t v = ReadU32(code_ + o);
-    if (stringConstant && (v > dataLength_ || dataLength_ - v < 21)) {
-      return Damaged("A string constant lies outside the data segment.");
+    if (stringConstant) {
+      if (const char* damage = StringConstantDamage(v)) return Damaged(damage);
     }
     WriteU32(code_ + o, v + static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base)));
     if (stringConstant) {
@@ -590,6 +666,20 @@ ImageSymbol SymbolAt(uintptr_t address) noexcept {
 
 void SetLinkedProgram(const LinkedProgram* program) { gLinkedProgram = program; }
 
+bool ReadImageSegments(const uint8_t* bytes, size_t n, ImageSegments& segments) {
+  MemorySource source(bytes, n);
+  return ReadAllSegments(source, segments);
+}
+
+void UnloadImageForTesting() {
+  InstallImageCode({nullptr, 0, nullptr});
+  if (gImage.code) pf::FreeLowMemory(gImage.code, gImage.codeLength);
+  if (gImage.data) pf::FreeLowMemory(gImage.data, gImage.dataLength == 0 ? 1 : gImage.dataLength);
+  RuntimeUnlockString(gImage.option);
+  gImage = LoadedImage();
+  ResourceTableClearForTesting();
+}
+
 bool InstallImage(const ImageSegments& seg) {
   if (seg.code.empty()) {
     ReportLoad("codeLength > 0", "No app image was found.");
@@ -632,7 +722,7 @@ LoadOutcome LoadAndRunImage() {
 
   if (carrier == CarrierResult::Absent) {
     if (!AnyDevelopmentFileExists()) return LoadOutcome::NoProgram;
-    ReadDevelopmentFiles(seg);
+    if (!ReadDevelopmentFiles(seg)) return LoadOutcome::NotLoaded;
   }
   if (!InstallImage(seg)) return LoadOutcome::NotLoaded;
   CallImageEntryRoutine(gImage.code);

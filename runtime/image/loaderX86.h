@@ -70,6 +70,11 @@ struct ImageSegments {
   uint32_t resourceFileOffset = 0;  /* of the resource bytes in the executable, or 0 */
 };
 
+/* The six segments as the "LOADER" resource holds them: each a u32
+** length and its bytes.  False when a length runs past the end of bytes
+** or is longer than a segment may be (reported). */
+bool ReadImageSegments(const uint8_t* bytes, size_t n, ImageSegments& segments);
+
 /* Places, binds and relocates the segments, fills the resource table and
 ** keeps the option string; does not call the entry routine.  False (after
 ** a failure report) when the image must not run.  Used by LoadAndRunImage
@@ -82,6 +87,11 @@ enum class LoadOutcome {
   NoProgram,  /* no carrier and not one development file: nothing to run */
   NotLoaded,  /* a program was found but not loaded (reported); nothing ran */
 };
+
+/* Test seam: gives back what InstallImage placed (code, data, symbols,
+** resources, option string, resource table), so one process can install
+** image after image. */
+void UnloadImageForTesting();
 
 /* Loads and runs the image once; returns after the entry routine and the
 ** exit cleanup. */

@@ -22,6 +22,7 @@
 #include "runtime/image/startup_links.h"
 #include "runtime/objects/dictionary_links.h"
 #include "runtime/objects/encoding_links.h"
+#include "runtime/objects/exceptions.h"
 #include "runtime/objects/memory_block.h"
 #include "runtime/objects/memory_block_links.h"
 #include "runtime/objects/object_links.h"
@@ -71,6 +72,7 @@ void InstallRuntime() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  InstallServiceBoundary();
   InstallLinkTable();
   InitializeFilesLayer();
   InstallApplicationPathSource(&ApplicationPath);

@@ -73,16 +73,18 @@ void CheckElement(Wrapper* w, ObjectHeader* value) {
 
 /* ---- one dimension ---- */
 
-ARRAY_SLOT ObjectHeader* WrapperGet1(Wrapper* w, int32_t index) {
+ARRAY_SLOT ObjectHeader* WrapperGet1(ArrayObject* array, int32_t index) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   return SlotOf<Get1Fn>(a, kArrayGet)(a, index);
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSet1(Wrapper* w, ObjectHeader* value, int32_t index) {
+ARRAY_SLOT void WrapperSet1(ArrayObject* array, ObjectHeader* value, int32_t index) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   CheckElement(w, value);
@@ -90,16 +92,18 @@ ARRAY_SLOT void WrapperSet1(Wrapper* w, ObjectHeader* value, int32_t index) {
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT ObjectHeader* WrapperGetUnchecked1(Wrapper* w, int32_t index) {
+ARRAY_SLOT ObjectHeader* WrapperGetUnchecked1(ArrayObject* array, int32_t index) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   return SlotOf<Get1Fn>(a, kArrayGetUnchecked)(a, index);
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSetUnchecked1(Wrapper* w, ObjectHeader* value, int32_t index) {
+ARRAY_SLOT void WrapperSetUnchecked1(ArrayObject* array, ObjectHeader* value, int32_t index) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   CheckElement(w, value);
@@ -107,16 +111,18 @@ ARRAY_SLOT void WrapperSetUnchecked1(Wrapper* w, ObjectHeader* value, int32_t in
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT void WrapperRedim1(Wrapper* w, int32_t upperBound) {
+ARRAY_SLOT void WrapperRedim1(ArrayObject* array, int32_t upperBound) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   SlotOf<Redim1Fn>(a, kArrayRedim)(a, upperBound);
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT void WrapperInsert1(Wrapper* w, int32_t index, ObjectHeader* value) {
+ARRAY_SLOT void WrapperInsert1(ArrayObject* array, int32_t index, ObjectHeader* value) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   CheckElement(w, value);
@@ -124,24 +130,27 @@ ARRAY_SLOT void WrapperInsert1(Wrapper* w, int32_t index, ObjectHeader* value) {
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT void WrapperRemove1(Wrapper* w, int32_t index) {
+ARRAY_SLOT void WrapperRemove1(ArrayObject* array, int32_t index) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   SlotOf<RemoveFn>(a, kArrayRemove)(a, index);
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT int32_t WrapperIndexOf1(Wrapper* w, ObjectHeader* value, int32_t start) {
+ARRAY_SLOT int32_t WrapperIndexOf1(ArrayObject* array, ObjectHeader* value, int32_t start) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   return SlotOf<IndexOfFn>(a, kArrayIndexOf)(a, value, start);
   QUENDAL_SERVICE_END(-1)
 }
 
-ARRAY_SLOT void WrapperShuffle1(Wrapper* w) {
+ARRAY_SLOT void WrapperShuffle1(ArrayObject* array) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   SlotOf<ShuffleFn>(a, kArrayShuffle)(a);
@@ -150,16 +159,18 @@ ARRAY_SLOT void WrapperShuffle1(Wrapper* w) {
 
 /* ---- two dimensions ---- */
 
-ARRAY_SLOT ObjectHeader* WrapperGet2(Wrapper* w, int32_t i1, int32_t i2) {
+ARRAY_SLOT ObjectHeader* WrapperGet2(ArrayObject* array, int32_t i1, int32_t i2) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   return SlotOf<Get2Fn>(a, kArrayGet)(a, i1, i2);
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSet2(Wrapper* w, ObjectHeader* value, int32_t i1, int32_t i2) {
+ARRAY_SLOT void WrapperSet2(ArrayObject* array, ObjectHeader* value, int32_t i1, int32_t i2) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   CheckElement(w, value);
@@ -167,16 +178,18 @@ ARRAY_SLOT void WrapperSet2(Wrapper* w, ObjectHeader* value, int32_t i1, int32_t
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT ObjectHeader* WrapperGetUnchecked2(Wrapper* w, int32_t i1, int32_t i2) {
+ARRAY_SLOT ObjectHeader* WrapperGetUnchecked2(ArrayObject* array, int32_t i1, int32_t i2) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   return SlotOf<Get2Fn>(a, kArrayGetUnchecked)(a, i1, i2);
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSetUnchecked2(Wrapper* w, ObjectHeader* value, int32_t i1, int32_t i2) {
+ARRAY_SLOT void WrapperSetUnchecked2(ArrayObject* array, ObjectHeader* value, int32_t i1, int32_t i2) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   CheckElement(w, value);
@@ -184,8 +197,9 @@ ARRAY_SLOT void WrapperSetUnchecked2(Wrapper* w, ObjectHeader* value, int32_t i1
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT void WrapperRedim2(Wrapper* w, int32_t ub1, int32_t ub2) {
+ARRAY_SLOT void WrapperRedim2(ArrayObject* array, int32_t ub1, int32_t ub2) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   SlotOf<Redim2Fn>(a, kArrayRedim)(a, ub1, ub2);
@@ -196,8 +210,9 @@ ARRAY_SLOT void WrapperRedim2(Wrapper* w, int32_t ub1, int32_t ub2) {
 ** through the Object family's pieces, since a variadic call cannot be
 ** forwarded. ---- */
 
-ARRAY_SLOT ObjectHeader* WrapperGetN(Wrapper* w, int32_t first, ...) {
+ARRAY_SLOT ObjectHeader* WrapperGetN(ArrayObject* array, int32_t first, ...) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   va_list rest;
@@ -209,8 +224,9 @@ ARRAY_SLOT ObjectHeader* WrapperGetN(Wrapper* w, int32_t first, ...) {
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSetN(Wrapper* w, ObjectHeader* value, int32_t first, ...) {
+ARRAY_SLOT void WrapperSetN(ArrayObject* array, ObjectHeader* value, int32_t first, ...) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   va_list rest;
@@ -223,8 +239,9 @@ ARRAY_SLOT void WrapperSetN(Wrapper* w, ObjectHeader* value, int32_t first, ...)
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT ObjectHeader* WrapperGetUncheckedN(Wrapper* w, int32_t first, ...) {
+ARRAY_SLOT ObjectHeader* WrapperGetUncheckedN(ArrayObject* array, int32_t first, ...) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   va_list rest;
@@ -235,8 +252,9 @@ ARRAY_SLOT ObjectHeader* WrapperGetUncheckedN(Wrapper* w, int32_t first, ...) {
   QUENDAL_SERVICE_END(nullptr)
 }
 
-ARRAY_SLOT void WrapperSetUncheckedN(Wrapper* w, ObjectHeader* value, int32_t first, ...) {
+ARRAY_SLOT void WrapperSetUncheckedN(ArrayObject* array, ObjectHeader* value, int32_t first, ...) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   va_list rest;
@@ -248,8 +266,9 @@ ARRAY_SLOT void WrapperSetUncheckedN(Wrapper* w, ObjectHeader* value, int32_t fi
   QUENDAL_SERVICE_END_VOID
 }
 
-ARRAY_SLOT void WrapperRedimN(Wrapper* w, int32_t first, ...) {
+ARRAY_SLOT void WrapperRedimN(ArrayObject* array, int32_t first, ...) {
   QUENDAL_SERVICE_BEGIN
+  Wrapper* w = reinterpret_cast<Wrapper*>(array);
   DataRefresh refresh(w);
   ArrayObject* a = Wrapped(w);
   SimpleVector<int32_t> bounds;
@@ -264,19 +283,21 @@ ARRAY_SLOT void WrapperRedimN(Wrapper* w, int32_t first, ...) {
 
 /* ---- every shape ---- */
 
-ARRAY_SLOT int32_t WrapperUBound(Wrapper* w, int32_t dimension) {
+/* UBound, Destroy and ElementSize take ArrayObject* in every family. */
+ARRAY_SLOT int32_t WrapperUBound(ArrayObject* array, int32_t dimension) {
   QUENDAL_SERVICE_BEGIN
-  ArrayObject* a = Wrapped(w);
+  ArrayObject* a = Wrapped(reinterpret_cast<Wrapper*>(array));
   return SlotOf<UBoundFn>(a, kArrayUBound)(a, dimension);
   QUENDAL_SERVICE_END(-1)
 }
 
-void WrapperLockElement(Wrapper*, ObjectHeader* element) { RuntimeLockObject(element); }
+void WrapperLockElement(ArrayObject*, ObjectHeader* element) { RuntimeLockObject(element); }
 
-void WrapperUnlockElement(Wrapper*, ObjectHeader* element) { RuntimeUnlockObject(element); }
+void WrapperUnlockElement(ArrayObject*, ObjectHeader* element) { RuntimeUnlockObject(element); }
 
 /* Gives back the wrapper's reference to the wrapped array. */
-void WrapperDestroy(Wrapper* w) {
+void WrapperDestroy(ArrayObject* array) {
+  auto* w = reinterpret_cast<Wrapper*>(array);
   ArrayObject* wrapped = w->wrapped;
   if (wrapped == nullptr) return;
   w->wrapped = nullptr;
@@ -284,7 +305,7 @@ void WrapperDestroy(Wrapper* w) {
   RuntimeUnlockObject(&wrapped->header);
 }
 
-int32_t WrapperElementSize(Wrapper*) { return sizeof(ObjectHeader*); }
+int32_t WrapperElementSize(ArrayObject*) { return sizeof(ObjectHeader*); }
 
 template <typename F>
 void* Entry(F* function) {

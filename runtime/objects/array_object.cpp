@@ -26,15 +26,21 @@ namespace quendal {
 
 namespace {
 
+/* Slots are called with the exact type of the function behind them (the
+** element kind decides the value's type; structure arrays take their own
+** layout), never through a pointer of another function type. */
 using GetIntFn = int32_t (*)(ArrayObject*, int32_t);
-using GetRefFn = void* (*)(ArrayObject*, int32_t);
-using SetRefFn = void (*)(ArrayObject*, void*, int32_t);
+using GetStringFn = ORVAstring (*)(ArrayObject*, int32_t);
+using GetObjectFn = ObjectHeader* (*)(ArrayObject*, int32_t);
+using SetObjectFn = void (*)(ArrayObject*, ObjectHeader*, int32_t);
 using InsertIntFn = void (*)(ArrayObject*, int32_t, int32_t);
-using InsertRefFn = void (*)(ArrayObject*, int32_t, void*);
+using InsertStringFn = void (*)(ArrayObject*, int32_t, ORVAstring);
 using Redim1Fn = void (*)(ArrayObject*, int32_t);
 using UBoundFn = int32_t (*)(ArrayObject*, int32_t);
-using SizeFn = int32_t (*)(ArrayObject*);
 using DestroyFn = void (*)(ArrayObject*);
+using GetStructureFn = void* (*)(StructureArrayObject*, int32_t);
+using SetStructureFn = void (*)(StructureArrayObject*, void*, int32_t);
+using ElementSizeFn = int32_t (*)(ArrayObject*);
 
 /* The slot, or null after a failure report naming it. */
 template <typename F>
@@ -177,18 +183,18 @@ void ArrayRedim1(ArrayObject* array, int32_t upperBound) {
 
 void ArrayAppendString(ArrayObject* array, ORVAstring value) {
   if (!IsStringArray(RequireArray(array))) return;
-  if (InsertRefFn insert = SlotOf<InsertRefFn>(array, kArrayInsert, "insert")) {
+  if (InsertStringFn insert = SlotOf<InsertStringFn>(array, kArrayInsert, "insert")) {
     insert(array, FirstUpperBound(array) + 1, value);
   }
 }
 
 ORVAstring ArrayStringAt(ArrayObject* array, int32_t index) {
   if (!IsStringArray(RequireArray(array))) return nullptr;
-  GetRefFn get = SlotOf<GetRefFn>(array, kArrayGet, "get");
+  GetStringFn get = SlotOf<GetStringFn>(array, kArrayGet, "get");
   if (get == nullptr) return nullptr;
   /* Get hands out a reference; the array keeps its own, so giving ours
   ** back leaves a valid borrowed handle. */
-  auto value = static_cast<ORVAstring>(get(array, index));
+  ORVAstring value = get(array, index);
   RuntimeUnlockString(value);
   return value;
 }
@@ -309,23 +315,23 @@ QUENDAL_SERVICE int32_t RuntimeDirectReadIntArray(ArrayObject* array, int32_t in
 QUENDAL_SERVICE ORVAstring RuntimeDirectReadStringArray(ArrayObject* array, int32_t index) {
   QUENDAL_SERVICE_BEGIN
   RequireArray(array);
-  GetRefFn get = SlotOf<GetRefFn>(array, kArrayGet, "get");
-  return get != nullptr ? static_cast<ORVAstring>(get(array, index)) : nullptr;
+  GetStringFn get = SlotOf<GetStringFn>(array, kArrayGet, "get");
+  return get != nullptr ? get(array, index) : nullptr;
   QUENDAL_SERVICE_END(nullptr)
 }
 
 QUENDAL_SERVICE ObjectHeader* RuntimeDirectReadObjectArray(ArrayObject* array, int32_t index) {
   QUENDAL_SERVICE_BEGIN
   RequireArray(array);
-  GetRefFn get = SlotOf<GetRefFn>(array, kArrayGet, "get");
-  return get != nullptr ? static_cast<ObjectHeader*>(get(array, index)) : nullptr;
+  GetObjectFn get = SlotOf<GetObjectFn>(array, kArrayGet, "get");
+  return get != nullptr ? get(array, index) : nullptr;
   QUENDAL_SERVICE_END(nullptr)
 }
 
 QUENDAL_SERVICE void RuntimeDirectWriteObjectArray(ArrayObject* array, int32_t index, ObjectHeader* value) {
   QUENDAL_SERVICE_BEGIN
   RequireArray(array);
-  if (SetRefFn set = SlotOf<SetRefFn>(array, kArraySet, "set")) set(array, value, index);
+  if (SetObjectFn set = SlotOf<SetObjectFn>(array, kArraySet, "set")) set(array, value, index);
   QUENDAL_SERVICE_END_VOID
 }
 
@@ -336,10 +342,11 @@ QUENDAL_SERVICE void RuntimeDirectReadStructureArray(ArrayObject* array, int32_t
     return;
   }
   RequireArray(array);
-  SizeFn size = SlotOf<SizeFn>(array, kArrayElementSize, "elementGetter");
-  GetRefFn get = SlotOf<GetRefFn>(array, kArrayGet, "get");
+  auto* structures = reinterpret_cast<StructureArrayObject*>(array);
+  ElementSizeFn size = SlotOf<ElementSizeFn>(array, kArrayElementSize, "elementGetter");
+  GetStructureFn get = SlotOf<GetStructureFn>(array, kArrayGet, "get");
   if (size == nullptr || get == nullptr) return;
-  const void* element = get(array, index);
+  const void* element = get(structures, index);
   std::memcpy(destination, element, static_cast<size_t>(size(array)));
   QUENDAL_SERVICE_END_VOID
 }
@@ -347,6 +354,8 @@ QUENDAL_SERVICE void RuntimeDirectReadStructureArray(ArrayObject* array, int32_t
 QUENDAL_SERVICE void RuntimeDirectWriteStructureArray(ArrayObject* array, int32_t index, const void* source) {
   QUENDAL_SERVICE_BEGIN
   RequireArray(array);
-  if (SetRefFn set = SlotOf<SetRefFn>(array, kArraySet, "set")) set(array, const_cast<void*>(source), index);
+  if (SetStructureFn set = SlotOf<SetStructureFn>(array, kArraySet, "set")) {
+    set(reinterpret_cast<StructureArrayObject*>(array), const_cast<void*>(source), index);
+  }
   QUENDAL_SERVICE_END_VOID
 }

@@ -42,12 +42,16 @@
 **   ...): one int32 per dimension, variadic after the first (the same
 **   registers and stack slots as a call of (A, V, ...)).
 ** Every shape:
-**  11  UBound        int32_t (A, int32_t dimension)   -1 gives the dimension count
+**  11  UBound        int32_t (ArrayObject*, int32_t dimension)   -1 gives the dimension count
 **  12  LockElement   void    (A, V element)           String and Object only
 **  13  UnlockElement void    (A, V element)           String and Object only
-**  14  Destroy       void    (A)
-**  15  ElementSize   int32_t (A)
-** Slots a shape or kind does not offer are null.
+**  14  Destroy       void    (ArrayObject*)
+**  15  ElementSize   int32_t (ArrayObject*)
+** Slots a shape or kind does not offer are null.  UBound, Destroy and
+** ElementSize take ArrayObject* in every family, so that native code calls
+** them without knowing the family, and a cast wrapper's slots have the
+** types of an object array's; every slot is called natively only through
+** a pointer of its own exact type.
 **
 ** References: a String or Object that Get returns is locked for the
 ** caller; Set and Insert borrow the value and take the array's own

@@ -746,9 +746,12 @@ ARRAY_SLOT void Shuffle1(ArrayOf<K>* a) {
   QUENDAL_SERVICE_END_VOID
 }
 
+/* UBound, Destroy and ElementSize take ArrayObject* in every family (the
+** cast wrappers' too), so native code calls them without knowing it. */
 template <class K>
-ARRAY_SLOT int32_t UBound(ArrayOf<K>* a, int32_t dimension) {
+ARRAY_SLOT int32_t UBound(ArrayObject* array, int32_t dimension) {
   QUENDAL_SERVICE_BEGIN
+  auto* a = reinterpret_cast<ArrayOf<K>*>(array);
   if (dimension == -1) return a->dimensions;
   if (dimension < 1 || dimension > a->dimensions) ThrowOutOfBoundsException();
   return a->upperBounds[dimension - 1];
@@ -766,7 +769,8 @@ void UnlockElement(ArrayOf<K>*, ValueOf<K> element) {
 }
 
 template <class K>
-void Destroy(ArrayOf<K>* a) {
+void Destroy(ArrayObject* array) {
+  auto* a = reinterpret_cast<ArrayOf<K>*>(array);
   if (a->data == nullptr) return;
   const int64_t count = ElementCount(a);
   uint8_t* data = static_cast<uint8_t*>(a->data);
@@ -780,8 +784,8 @@ void Destroy(ArrayOf<K>* a) {
 }
 
 template <class K>
-int32_t ElementSize(ArrayOf<K>* a) {
-  return K::Size(a);
+int32_t ElementSize(ArrayObject* array) {
+  return K::Size(reinterpret_cast<ArrayOf<K>*>(array));
 }
 
 /* ---- tables ---------------------------------------------------------------- */

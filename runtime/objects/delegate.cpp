@@ -76,9 +76,11 @@ extern "C" ORVAstring DelegateTargetGetter(DelegateObject* delegate) {
   return StringCreate(hex, kEncodingASCII);
 }
 
-extern "C" bool RuntimeDelegateIsA(ObjectHeader* object, ORVAstring signature) {
+QUENDAL_SERVICE bool RuntimeDelegateIsA(ObjectHeader* object, ORVAstring signature) {
+  QUENDAL_SERVICE_BEGIN
   if (!IsDelegate(object)) return false;
   return RuntimeStringCompare(reinterpret_cast<DelegateObject*>(object)->signature, signature) == 0;
+  QUENDAL_SERVICE_END(false)
 }
 
 QUENDAL_SERVICE ObjectHeader* RuntimeCheckDelegateCast(ObjectHeader* object, ORVAstring signature) {

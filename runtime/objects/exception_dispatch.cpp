@@ -36,6 +36,7 @@
 ** RuntimeUnhandledException, and the service returns normally.
 */
 #include <cstring>
+#include <new>
 
 #include "runtime/base/failure_report.h"
 #include "runtime/objects/exceptions.h"
@@ -160,8 +161,8 @@ Target FindTarget(uintptr_t serviceFrame, CodeRange code) {
 void NotifyUnhandled(ObjectHeader* exception) noexcept {
   try {
     RuntimeUnhandledException(exception);
-  } catch (const RaisedException&) {
-    /* A hook that raises has nowhere to send it. */
+  } catch (...) {
+    /* A hook that raises, or fails otherwise, has nowhere to send it. */
   }
 }
 
@@ -215,6 +216,21 @@ void SetImageCodeRangeForTesting(const void* begin, size_t length) {
   gTestCodeLength = begin ? length : 0;
 }
 
+void CheckImageRoutineEntry(void* serviceFrame) noexcept {
+  static bool reported = false;
+  uintptr_t f0 = reinterpret_cast<uintptr_t>(serviceFrame);
+  uintptr_t top = CurrentStackTop();
+  if (reported || top < 16 || !IsImageCode(LoadWord(f0 + 8))) return;
+  uintptr_t f1 = LoadWord(f0);
+  if (f1 <= f0 || f1 > top - 16 || (f1 & 7) != 0) return; /* no frame chain to judge */
+  uintptr_t r = LoadWord(f1 + 8);
+  if (IsImageCode(r) || r == reinterpret_cast<uintptr_t>(QuendalImageCallReturn)) return;
+  reported = true;
+  RuntimeFailureReport(kFailureAssertion, "RuntimeExceptionFoundation", __LINE__,
+                       "entered through QuendalImageCall",
+                       "Image code was called from native code without the boundary trampoline.");
+}
+
 bool ServiceCalledFromImage(void* serviceFrame) {
   return IsImageCode(LoadWord(reinterpret_cast<uintptr_t>(serviceFrame) + 8));
 }
@@ -243,10 +259,38 @@ void DispatchImageRaise(ObjectHeader* exception, void* serviceFrame, bool rerais
   StoreWord(returning + 8, t.resume);
 }
 
-void DispatchFromService(const RaisedException& raised, void* serviceFrame) {
-  if (!ServiceCalledFromImage(serviceFrame)) throw;
-  DispatchImageRaise(raised.object(), serviceFrame, false);
+namespace {
+
+/* The handler of the service boundary (service_boundary.h): called inside
+** the boundary's catch block with the service's frame.  A failed
+** allocation becomes OutOfMemoryException; building that exception may in
+** turn fail, and what is raised then stands in for it. */
+void HandleAtServiceBoundary(void* serviceFrame) {
+  const bool fromImage = ServiceCalledFromImage(serviceFrame);
+  try {
+    try {
+      throw;
+    } catch (const std::bad_alloc&) {
+      ThrowOutOfMemoryException();
+    }
+  } catch (const RaisedException& raised) {
+    if (!fromImage) {
+      /* The re-raise mark is for the re-raising service's own boundary. */
+      if (raised.reraise()) throw RaisedException(RuntimeLockObject(raised.object()));
+      throw;
+    }
+    DispatchImageRaise(raised.object(), serviceFrame, raised.reraise());
+  } catch (...) {
+    if (!fromImage) throw;
+    RuntimeFailureReport(kFailureAssertion, "RuntimeExceptionFoundation", __LINE__, "service exception",
+                         "A C++ exception other than a raise reached the boundary of a service called "
+                         "from image code.");
+  }
 }
+
+} // namespace
+
+void InstallServiceBoundary() { SetServiceExceptionHandler(&HandleAtServiceBoundary); }
 
 uint64_t CallImageCode(const void* entry, std::initializer_list<uint64_t> args) {
   ImageCallRecord record{};

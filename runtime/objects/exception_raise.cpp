@@ -57,10 +57,11 @@ void CollectStack(ExceptionObject* e, uintptr_t start) {
 
 } // namespace
 
-RaisedException::RaisedException(ObjectHeader* exception) : exception_(exception) {}
+RaisedException::RaisedException(ObjectHeader* exception, bool reraise)
+    : exception_(exception), reraise_(reraise) {}
 
 RaisedException::RaisedException(const RaisedException& other)
-    : exception_(RuntimeLockObject(other.exception_)) {}
+    : exception_(RuntimeLockObject(other.exception_)), reraise_(other.reraise_) {}
 
 RaisedException::~RaisedException() { ReleaseObjectQuietly(exception_); }
 
@@ -80,11 +81,6 @@ void ThrowExceptionOfDefinition(const ObjectDefinition* definition, ORVAstring m
     StringAssign(&e->message, message);
   }
   ThrowException(exception.get());
-}
-
-void RethrowException(ObjectHeader* exception) {
-  if (!exception) ThrowNilObjectException();
-  throw RaisedException(RuntimeLockObject(exception));
 }
 
 void ThrowNilObjectException() { ThrowExceptionOfDefinition(&kNilObjectExceptionDefinition); }
@@ -108,17 +104,16 @@ QUENDAL_SERVICE void RuntimeRaiseException(ObjectHeader* exception) {
   QUENDAL_SERVICE_END_VOID
 }
 
-/* From image code the dispatch starts here, with the re-raise rule (the
-** calling method goes on with its clean-up); from native code it is a
-** plain rethrow. */
+/* A re-raise goes through the service boundary like any raise, marked as
+** a re-raise: from image code the calling method (handler code) goes on
+** with its clean-up; from native code it is a plain rethrow.  The stack
+** array is left as the first raise filled it, and the raise hook is not
+** called. */
 QUENDAL_SERVICE void RuntimeReraiseException(ObjectHeader* exception) {
+  QUENDAL_SERVICE_BEGIN
   if (!exception) return;
-  void* frame = __builtin_frame_address(0);
-  if (ServiceCalledFromImage(frame)) {
-    DispatchImageRaise(exception, frame, true);
-    return;
-  }
-  RethrowException(exception);
+  throw RaisedException(RuntimeLockObject(exception), true);
+  QUENDAL_SERVICE_END_VOID
 }
 
 QUENDAL_SERVICE void RaiseExceptionClass(ClassRecord* cls) {
@@ -174,6 +169,7 @@ QUENDAL_SERVICE void RuntimeUnhandledException(ObjectHeader* exception) {
 
 QUENDAL_SERVICE void RuntimeStackCheck() {
   QUENDAL_SERVICE_BEGIN
+  CheckImageRoutineEntry(__builtin_frame_address(0));
   uintptr_t sp;
   __asm__ volatile("movq %%rsp, %0" : "=r"(sp));
   if (sp - kStackCheckMargin < CurrentStackLimit()) {

@@ -1,23 +1,35 @@
 /*
-** Raising exceptions from native code.
+** Raising exceptions from native code, and the service boundary's
+** handler.
 **
 ** Inside the runtime's own C++ code a raise is a C++ exception of type
 ** quendal::RaisedException that owns one reference to the exception
 ** object.  Native callers (C++ code, the converter) therefore stop at a
 ** raise and unwind with their destructors run.
 **
-** Every exported service that an app image can call and that may raise
-** wraps its body in QUENDAL_SERVICE_BEGIN / QUENDAL_SERVICE_END(neutral).
-** When the service was called from image code, the wrapper turns the C++
-** exception into the image's dispatch (walk the rbp chain, find the
-** nearest handler record or native boundary, redirect one return address
-** and, when frames without handler records are cut, the saved frame
-** pointer beside it) and returns the neutral result; when it was called
-** from native code, it rethrows.
+** Every exported service that an app image can call and that may throw
+** wraps its body in QUENDAL_SERVICE_BEGIN / QUENDAL_SERVICE_END(neutral)
+** (runtime/base/service_boundary.h).  The handler this layer installs
+** there (InstallServiceBoundary) sorts what reached the boundary:
+**   - a RaisedException: when the service was called from image code, the
+**     image's dispatch (walk the rbp chain, find the nearest handler record
+**     or native boundary, redirect one return address and, when frames
+**     without handler records are cut, the saved frame pointer beside it);
+**     the service then returns its neutral result.  Called from native
+**     code, it is rethrown.
+**   - std::bad_alloc: an allocation failed; it becomes OutOfMemoryException
+**     and goes on as a raise of that exception.
+**   - anything else: no C++ exception may reach image frames, which have
+**     no unwind tables: called from image code it is a failure report
+**     (source "RuntimeExceptionFoundation", condition "service exception")
+**     and the service returns its neutral result; called from native code
+**     it is rethrown.
 **
-** Such services are QUENDAL_SERVICE functions (never inlined): the wrapper
-** must find the frame of the service itself, whose return address tells
-** who called it.
+** Such services are QUENDAL_SERVICE functions (never inlined): the
+** handler must find the frame of the service itself, whose return address
+** tells who called it.  tools/check_service_boundary.py checks, on the
+** sources and on the built program, that every service body with the
+** wrapper is a QUENDAL_SERVICE and keeps its own frame.
 **
 ** Image code reaches native code only through exported services, and
 ** native code reaches image code only through image_calls.h; the design
@@ -34,23 +46,29 @@
 
 #include <cstdint>
 
+#include "runtime/base/service_boundary.h"
 #include "runtime/objects/object_model.h"
 #include "runtime/text/string_record.h"
 
 namespace quendal {
 
 /* A raised exception in flight through native frames.  Owns one reference
-** to the exception object. */
+** to the exception object.  RuntimeReraiseException marks its raise: at
+** that service's boundary the image dispatch lets the calling method,
+** which is handler code, go on with its clean-up; past that boundary the
+** raise goes on unmarked. */
 class RaisedException {
  public:
-  explicit RaisedException(ObjectHeader* exception);  /* takes the reference */
+  explicit RaisedException(ObjectHeader* exception, bool reraise = false);  /* takes the reference */
   RaisedException(const RaisedException& other);
   RaisedException& operator=(const RaisedException&) = delete;
   ~RaisedException();
   ObjectHeader* object() const { return exception_; }
+  bool reraise() const { return reraise_; }
 
  private:
   ObjectHeader* exception_;
+  bool reraise_;
 };
 
 /* Raise from native code.  The exception's stack is collected at the raise
@@ -68,15 +86,9 @@ class RaisedException {
 [[noreturn]] void ThrowOutOfMemoryException();
 [[noreturn]] void ThrowServiceNotAvailableException();
 
-/* Re-raise from native code: throws without touching the stack array and
-** without calling the raise hook.  A nil exception raises
-** NilObjectException instead. */
-[[noreturn]] void RethrowException(ObjectHeader* exception);
-
-/* Called by QUENDAL_SERVICE_END, inside its catch block: dispatches into
-** image code when the service frame's return address lies in the image,
-** else rethrows the exception being handled. */
-void DispatchFromService(const RaisedException& raised, void* serviceFrame);
+/* Installs this layer's handler at the service boundary (see above).
+** Start-up calls it before anything can call a service. */
+void InstallServiceBoundary();
 
 /* Dispatch into image code from an exported service whose frame is
 ** serviceFrame and whose caller is image code: finds the nearest handler
@@ -99,20 +111,6 @@ void SetRaiseHook(RaiseHook hook);
 const uint8_t* ScanForHandlerRecord(const uint8_t* address, const uint8_t* end);
 
 } // namespace quendal
-
-#define QUENDAL_SERVICE extern "C" __attribute__((noinline))
-#define QUENDAL_SERVICE_BEGIN try {
-#define QUENDAL_SERVICE_END(neutral)                                              \
-  }                                                                                \
-  catch (const ::quendal::RaisedException& quendal_raised_) {                      \
-    ::quendal::DispatchFromService(quendal_raised_, __builtin_frame_address(0));   \
-  }                                                                                \
-  return neutral;
-#define QUENDAL_SERVICE_END_VOID                                                  \
-  }                                                                                \
-  catch (const ::quendal::RaisedException& quendal_raised_) {                      \
-    ::quendal::DispatchFromService(quendal_raised_, __builtin_frame_address(0));   \
-  }
 
 extern "C" {
 void RuntimeRaiseException(ObjectHeader* exception);

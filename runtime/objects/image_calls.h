@@ -107,6 +107,15 @@ R CallRoutine(R (*routine)(P...), A... args) {
 /* An initializer, destructor hook or finalizer. */
 inline void CallObjectHook(ObjectHook hook, ObjectHeader* object) { CallRoutine(hook, object); }
 
+/* The trampoline is the only way into image code; a check keeps it so.
+** RuntimeStackCheck, which every compiled routine calls on entry, passes
+** its own frame here: when its caller is image code, the return address
+** of that routine's frame must lead back into image code or to the
+** trampoline.  Anything else means native code called image code
+** directly, where a raise would find no boundary: that is reported
+** (condition "entered through QuendalImageCall"), once per process. */
+void CheckImageRoutineEntry(void* serviceFrame) noexcept;
+
 /* The loader's call of the entry routine (image code or a native
 ** program's entry).  An exception that escapes it goes to
 ** RuntimeUnhandledException, once; the result is then 0. */

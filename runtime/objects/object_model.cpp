@@ -26,6 +26,7 @@
 #include <cstring>
 #include <optional>
 
+#include "runtime/base/allocation.h"
 #include "runtime/base/failure_report.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/image_calls.h"
@@ -116,8 +117,9 @@ ClassRecord* BuildClassRecord(ClassRecord* base, int32_t methodCount, int32_t in
   eventCount = CheckedCount(eventCount);
   accessorCount = CheckedCount(accessorCount);
   propertyCount = CheckedCount(propertyCount);
-  void* block = std::calloc(1, ClassRecordSize(methodCount, interfaceCount, eventCount, accessorCount,
-                                               propertyCount));
+  void* block = AllocateBlock(ClassRecordSize(methodCount, interfaceCount, eventCount, accessorCount,
+                                               propertyCount),
+                             true);
   if (!block) ThrowNilObjectException();
   ClassRecord* out = static_cast<ClassRecord*>(block);
   uint8_t* tables = reinterpret_cast<uint8_t*>(out->interfaces + interfaceCount);
@@ -184,7 +186,7 @@ ObjectHeader* NewObject(ClassRecord* cls) {
     return nullptr;
   }
   size_t size = std::max<size_t>(cls->objectSize > 0 ? size_t(cls->objectSize) : 0, sizeof(ObjectHeader));
-  ObjectHeader* o = static_cast<ObjectHeader*>(std::calloc(1, size));
+  ObjectHeader* o = static_cast<ObjectHeader*>(AllocateBlock(size, true));
   if (!o) ThrowNilObjectException();
   gLiveObjects++;
   CensusInsert(o);
@@ -215,10 +217,10 @@ void Finalize(ObjectHeader* o, DeferredRaise& raise) {
   if (o->eventTable && cls && o->eventTable != cls->events) {
     EventEntry* table = static_cast<EventEntry*>(o->eventTable);
     for (int32_t i = 0; i < cls->eventCount; i++) RuntimeUnlockString(table[i].name);
-    std::free(table);
+    FreeBlock(table);
   }
   CensusUnlink(o);
-  std::free(o);
+  FreeBlock(o);
   gLiveObjects--;
 }
 
@@ -308,7 +310,7 @@ QUENDAL_SERVICE ClassRecord* RuntimeNewClass(ClassRecord* base, int32_t methodCo
 QUENDAL_SERVICE MethodEntry* RuntimeNewVtable(int32_t count) {
   QUENDAL_SERVICE_BEGIN
   if (count <= 0) return nullptr;
-  MethodEntry* table = static_cast<MethodEntry*>(std::calloc(size_t(count), sizeof(MethodEntry)));
+  MethodEntry* table = static_cast<MethodEntry*>(AllocateBlock(size_t(count) * sizeof(MethodEntry), true));
   if (!table) ThrowNilObjectException();
   return table;
   QUENDAL_SERVICE_END(nullptr)

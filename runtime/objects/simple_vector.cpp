@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "runtime/base/allocation.h"
 #include "runtime/base/failure_report.h"
 
 namespace quendal {
@@ -20,14 +21,6 @@ namespace quendal {
 namespace {
 
 const char kSource[] = "SimpleVector";
-
-/* Calls of AllocateRuntimeBuffer left before the one that fails; 0 = off. */
-int32_t gAllocationsBeforeFailure = 0;
-
-bool TakeInjectedFailure() {
-  if (gAllocationsBeforeFailure <= 0) return false;
-  return --gAllocationsBeforeFailure == 0;
-}
 
 /* Moves the items to a new buffer of capacity items; false when it cannot
 ** be had (the core is then unchanged). */
@@ -64,15 +57,9 @@ bool GrowToHold(SimpleVectorCore* core, size_t itemSize, int64_t needed) {
 
 } // namespace
 
-void* AllocateRuntimeBuffer(size_t bytes, bool zeroed) {
-  if (bytes == 0) return nullptr;
-  if (TakeInjectedFailure()) return nullptr;
-  return zeroed ? std::calloc(1, bytes) : std::malloc(bytes);
-}
+void* AllocateRuntimeBuffer(size_t bytes, bool zeroed) { return AllocateBlock(bytes, zeroed); }
 
-void FreeRuntimeBuffer(void* block) { std::free(block); }
-
-void FailRuntimeBufferAllocationForTesting(int32_t n) { gAllocationsBeforeFailure = n > 0 ? n : 0; }
+void FreeRuntimeBuffer(void* block) { FreeBlock(block); }
 
 bool SimpleVectorReserveOne(SimpleVectorCore* core, size_t itemSize) {
   return GrowToHold(core, itemSize, int64_t{core->count} + 1);

@@ -26,7 +26,8 @@
 ** themselves.
 **
 ** Element buffers of arrays come from the same two allocation functions as
-** vector buffers, so one test seam can make the N-th of them fail.
+** vector buffers; both go through the runtime's block allocator, whose
+** seam (runtime/base/allocation.h) can make the N-th allocation fail.
 */
 #ifndef QUENDAL_OBJECTS_SIMPLE_VECTOR_H
 #define QUENDAL_OBJECTS_SIMPLE_VECTOR_H
@@ -38,16 +39,12 @@
 
 namespace quendal {
 
-/* ---- buffer allocation with a fault seam ---------------------------------- */
+/* ---- buffer allocation (through the block allocator) ---------------------- */
 
 /* A block of bytes (bytes > 0), zero-filled when zeroed is set; null when
 ** the allocation fails.  Free with FreeRuntimeBuffer (null is ignored). */
 void* AllocateRuntimeBuffer(size_t bytes, bool zeroed);
 void FreeRuntimeBuffer(void* block);
-
-/* Test seam: the n-th call of AllocateRuntimeBuffer from now on (1 = the
-** next one) returns null; n <= 0 disarms the seam. */
-void FailRuntimeBufferAllocationForTesting(int32_t n);
 
 /* ---- the untyped core ------------------------------------------------------ */
 

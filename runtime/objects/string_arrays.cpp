@@ -20,10 +20,16 @@ ORVAstring Shared(ORVAstring s) {
   return s;
 }
 
+/* Appends element to the array; an element that could not be made (a
+** record there was no memory for) raises instead of going in empty. */
+void AppendElement(ArrayObject* array, const StringRef& element, int32_t length) {
+  if (element.empty() && length > 0) ThrowOutOfMemoryException();
+  ArrayAppendString(array, element.get());
+}
+
 /* Appends the bytes [begin, end) of s to the array as one element. */
 void AppendSlice(ArrayObject* array, ORVAstring s, int32_t begin, int32_t end) {
-  StringRef element(SliceMiddle(s, begin, end - begin));
-  ArrayAppendString(array, element.get());
+  AppendElement(array, StringRef(SliceMiddle(s, begin, end - begin)), end - begin);
 }
 
 /* One element per character of s (per byte when bytesUnknown, each tagged
@@ -33,8 +39,7 @@ void SplitCharacters(ArrayObject* array, ORVAstring s, bool bytesUnknown) {
   const int32_t n = static_cast<int32_t>(text.size());
   if (bytesUnknown) {
     for (int32_t i = 0; i < n; ++i) {
-      StringRef element(StringCreate(text.data() + i, 1, kEncodingUnknown));
-      ArrayAppendString(array, element.get());
+      AppendElement(array, StringRef(StringCreate(text.data() + i, 1, kEncodingUnknown)), 1);
     }
     return;
   }

@@ -50,7 +50,8 @@ QUENDAL_SERVICE TextConverterObject* getTextConverter(TextEncodingObject* source
   QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring textConverterConvert(TextConverterObject* converter, ORVAstring s) {
+QUENDAL_SERVICE ORVAstring textConverterConvert(TextConverterObject* converter, ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   if (!converter || !s) return nullptr;
   if (converter->sourceTag == converter->destinationTag) {
     return StringWithTag(s, converter->destinationTag);
@@ -63,6 +64,7 @@ extern "C" ORVAstring textConverterConvert(TextConverterObject* converter, ORVAs
     return s;
   }
   return StringCreate(out, converter->destinationTag);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
 extern "C" void textConverterClear(TextConverterObject*) {}

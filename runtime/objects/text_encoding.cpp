@@ -147,8 +147,10 @@ extern "C" ORVAstring StringSetEncoding(ORVAstring s, TextEncodingObject* encodi
   return StringWithTag(s, EncodingArgumentTag(encoding));
 }
 
-extern "C" ORVAstring StringConvertEncoding(ORVAstring s, TextEncodingObject* encoding) {
+QUENDAL_SERVICE ORVAstring StringConvertEncoding(ORVAstring s, TextEncodingObject* encoding) {
+  QUENDAL_SERVICE_BEGIN
   return StringConvertedOrKept(s, EncodingArgumentTag(encoding));
+  QUENDAL_SERVICE_END(nullptr)
 }
 
 QUENDAL_SERVICE TextEncodingObject* GetEncodingObjectFromCode(uint32_t tag) {
@@ -196,10 +198,12 @@ extern "C" bool TextEncodingEquals(TextEncodingObject* a, TextEncodingObject* b)
   return a && b && a->code == b->code;
 }
 
-extern "C" ORVAstring TextEncodingChr(TextEncodingObject* encoding, int32_t codePoint) {
+QUENDAL_SERVICE ORVAstring TextEncodingChr(TextEncodingObject* encoding, int32_t codePoint) {
+  QUENDAL_SERVICE_BEGIN
   if (!encoding) return nullptr;
   std::string bytes = CharacterBytes(encoding, static_cast<uint32_t>(codePoint));
   return StringCreate(bytes, encoding->code);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
 QUENDAL_SERVICE TextEncodingObject* guessJapaneseEncoding(ORVAstring s) {
@@ -212,8 +216,10 @@ extern "C" uint32_t ORVAGetStringEncoding(ORVAstring s) { return StringEncoding(
 
 extern "C" ORVAstring ORVASetStringEncoding(ORVAstring s, uint32_t tag) { return StringWithTag(s, tag); }
 
-extern "C" ORVAstring ORVAConvertString(ORVAstring s, uint32_t tag) {
+QUENDAL_SERVICE ORVAstring ORVAConvertString(ORVAstring s, uint32_t tag) {
+  QUENDAL_SERVICE_BEGIN
   return StringConvertedOrKept(s, tag);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
 extern "C" uint32_t ORVAGetFontEncoding(ORVAstring) { return SystemEncodingTag(); }

@@ -156,7 +156,10 @@ static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWO
   std::optional<std::string> path = PosixPathOrFail(windowsPath);
   if (!path) return INVALID_HANDLE_VALUE;
 
-  int openFlags = OpenFlagsForAccess(access) | O_CLOEXEC;
+  /* Opening never waits: a FIFO without a writer (or a device that would
+  ** block) opens at once, as every file does on Win32; the handle then
+  ** reads and writes blocking as usual. */
+  int openFlags = OpenFlagsForAccess(access) | O_CLOEXEC | O_NONBLOCK;
   if (flags & FILE_FLAG_WRITE_THROUGH) openFlags |= O_SYNC;
   mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
   bool existed = false;
@@ -170,6 +173,9 @@ static HANDLE CreateFileAtPath(const std::string& windowsPath, DWORD access, DWO
     return INVALID_HANDLE_VALUE;
   }
   DWORD error = AcceptOpened(fd, access, share, disposition, flags, existed);
+  if (error == ERROR_SUCCESS && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    error = Win32ErrorFromErrno(errno);
+  }
   if (error != ERROR_SUCCESS) {
     close(fd);
     SetLastError(error);
@@ -355,6 +361,21 @@ DWORD GetFileSize(HANDLE file, DWORD* sizeHigh) {
   if (sizeHigh) *sizeHigh = DWORD(size >> 32);
   SetLastError(ERROR_SUCCESS);
   return DWORD(size);
+}
+
+DWORD GetFileType(HANDLE file) {
+  int fd = DescriptorOrFail(file);
+  if (fd < 0) return FILE_TYPE_UNKNOWN;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    SetLastErrorFromErrno();
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
 }
 
 BOOL SetEndOfFile(HANDLE file) {

@@ -13,7 +13,9 @@
 ** reading; FILE_ATTRIBUTE_READONLY on a new file creates it without write
 ** permission (the handle itself may still write, as on Win32); a folder
 ** opens only with FILE_FLAG_BACKUP_SEMANTICS (for its times).  Descriptors
-** are close-on-exec.
+** are close-on-exec.  Opening never waits: a FIFO opens at once for
+** reading (for writing it needs a reader, else the open fails), as every
+** file does on Win32.
 **
 ** Share modes are honoured as file_sharing.h describes: between the
 ** handles of this process exactly, between processes through advisory
@@ -93,6 +95,10 @@ enum : DWORD {
   INVALID_SET_FILE_POINTER = 0xFFFFFFFFu,
   INVALID_FILE_SIZE = 0xFFFFFFFFu,
   INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu,
+  FILE_TYPE_UNKNOWN = 0,
+  FILE_TYPE_DISK = 1,
+  FILE_TYPE_CHAR = 2,
+  FILE_TYPE_PIPE = 3,
 };
 
 HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security,
@@ -105,6 +111,9 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, v
 ** high half in and out.  INVALID_SET_FILE_POINTER with a last error on failure. */
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+/* FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a character
+** device, FILE_TYPE_PIPE for a FIFO or socket, else FILE_TYPE_UNKNOWN. */
+DWORD GetFileType(HANDLE file);
 BOOL SetEndOfFile(HANDLE file);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE handle);

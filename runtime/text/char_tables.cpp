@@ -15,8 +15,6 @@
 
 namespace quendal {
 
-namespace platform = quendal::platform;
-
 namespace {
 
 uint32_t TableKey(uint32_t tag) { return tag == kEncodingUnknown ? SystemEncodingTag() : tag; }

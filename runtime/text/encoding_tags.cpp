@@ -8,6 +8,8 @@
 */
 #include "runtime/text/encoding_tags.h"
 
+#include <new>
+
 #include "runtime/text/text_encoding_codepages.h"
 
 namespace quendal {
@@ -38,8 +40,11 @@ uint32_t CombineEncodingTags(uint32_t a, uint32_t b, bool lenient) {
   if (a == b) return a;
   auto asciiOrUtf8 = [](uint32_t t) { return t == kEncodingASCII || t == kEncodingUTF8; };
   if (asciiOrUtf8(a) && asciiOrUtf8(b)) return kEncodingUTF8;
-  if (a == kEncodingASCII && !IsUTF16Family(b)) return b;
-  if (b == kEncodingASCII && !IsUTF16Family(a)) return a;
+  /* ASCII-tagged bytes are valid 8-bit text; text of 2- or 4-byte units
+  ** (the UTF-16 family, the UTF-16 and UTF-32 code pages) is not 8-bit. */
+  auto eightBit = [](uint32_t t) { return !IsUTF16Family(t) && CodeUnitWidth(t) == 1; };
+  if (a == kEncodingASCII && eightBit(b)) return b;
+  if (b == kEncodingASCII && eightBit(a)) return a;
   if (!lenient) return kEncodingUnknown;
   bool anyUtf16 = IsUTF16Family(a) || IsUTF16Family(b);
   bool anyUtf8 = a == kEncodingUTF8 || b == kEncodingUTF8;
@@ -76,18 +81,26 @@ bool ConvertTextBytes(const uint8_t* src, size_t n, uint32_t from, uint32_t to, 
   return ConvertBetweenTags(src, n, from, to, out);
 }
 
+/* A record of bytes tagged target; a record that cannot be had is a
+** std::bad_alloc, like the conversion's own buffers. */
+static ORVAstring CreateConverted(std::string_view bytes, uint32_t target) {
+  ORVAstring s = StringCreate(bytes, target);
+  if (!s && !bytes.empty()) throw std::bad_alloc();
+  return s;
+}
+
 /* The conversion proper, without short cuts or cache (owned result). */
 static ORVAstring ConvertRecord(ORVAstring s, uint32_t target) {
   std::string_view bytes = StringView(s);
-  bool real = IsUTF16Family(target) || IsUTF16Family(s->encoding) ||
-              (s->encoding != kEncodingASCII && HasHighByte(bytes));
-  if (!real) return StringCreate(bytes, target);
+  bool real = IsUTF16Family(target) || IsUTF16Family(s->encoding) || CodeUnitWidth(target) > 1 ||
+              CodeUnitWidth(s->encoding) > 1 || (s->encoding != kEncodingASCII && HasHighByte(bytes));
+  if (!real) return CreateConverted(bytes, target);
   std::string out;
   if (!ConvertTextBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), s->encoding,
                         target, out)) {
     return nullptr;
   }
-  return StringCreate(out, target);
+  return CreateConverted(out, target);
 }
 
 ORVAstring StringConvertToTag(ORVAstring s, uint32_t target) {

@@ -33,8 +33,9 @@ namespace quendal {
 bool IsUTF16Family(uint32_t tag);
 
 /* The tag of a join of text tagged a and text tagged b, without converting:
-**   a == b → a; both ASCII or UTF-8 → UTF-8; one ASCII and the other not
-**   of the UTF-16 family → the other; otherwise strict → kEncodingUnknown
+**   a == b → a; both ASCII or UTF-8 → UTF-8; one ASCII and the other an
+**   8-bit encoding (not of the UTF-16 family, no code page of 2- or 4-byte
+**   units) → the other; otherwise strict → kEncodingUnknown
 **   (a conversion is needed), lenient → UTF-16 when either is of the
 **   UTF-16 family and neither is UTF-8, else UTF-8. */
 uint32_t CombineEncodingTags(uint32_t a, uint32_t b, bool lenient);
@@ -53,10 +54,13 @@ uint32_t StringCommonEncoding(StringRef& a, StringRef& b);
 /* s converted to target (owned result; s borrowed).
 ** s itself, shared, when the target is kEncodingUnknown, s is empty, s is
 ** tagged kEncodingUnknown or already tagged target.  Otherwise the bytes
-** are really converted when either tag is of the UTF-16 family, or when s
+** are really converted when either tag is of the UTF-16 family or of a
+** code page with 2- or 4-byte units (CodeUnitWidth), or when s
 ** is not tagged kEncodingASCII and has a byte of 0x80 or above; in every
 ** other case they are copied unchanged and retagged.  A conversion that
-** fails gives the empty string (null). */
+** is impossible gives the empty string (null); one that finds no memory
+** throws std::bad_alloc (OutOfMemoryException at a service's boundary),
+** never a null that would pass for an impossible conversion. */
 ORVAstring StringConvertToTag(ORVAstring s, uint32_t target);
 
 /* The byte-level converter behind StringConvertToTag: converts n bytes

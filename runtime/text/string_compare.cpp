@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/base/service_boundary.h"
 #include "runtime/platform/nls.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
@@ -177,19 +178,23 @@ using namespace quendal;
 
 extern "C" {
 
-int32_t RuntimeStringCompare(ORVAstring a, ORVAstring b) {
+QUENDAL_SERVICE int32_t RuntimeStringCompare(ORVAstring a, ORVAstring b) {
+  QUENDAL_SERVICE_BEGIN
   if (a == b) return 0;
   if (!a) return -1;
   if (!b) return 1;
   return CompareText(a, b, true);
+  QUENDAL_SERVICE_END(0)
 }
 
-int32_t StringStrCompare(ORVAstring a, ORVAstring b, int32_t mode) {
+QUENDAL_SERVICE int32_t StringStrCompare(ORVAstring a, ORVAstring b, int32_t mode) {
+  QUENDAL_SERVICE_BEGIN
   if (mode == 0) return CompareRawBytes(StringView(a), StringView(b), false);
   if (a == b) return 0;
   if (!a) return -1;
   if (!b) return 1;
   return CompareText(a, b, false);
+  QUENDAL_SERVICE_END(0)
 }
 
 } // extern "C"

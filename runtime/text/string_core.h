@@ -57,6 +57,10 @@ void StringRetain(ORVAstring s);
 /* Drops one reference; null-safe; frees the record when none is left. */
 void StringRelease(ORVAstring s);
 
+/* Records allocated and not yet freed (image literals are never counted):
+** tests compare it before and after an operation to find leaks. */
+int32_t LiveStringCount();
+
 /* slot := value.  The slot owns its old value and releases it; value is
 ** borrowed and retained.  Assigning a slot its own value changes nothing. */
 void StringAssign(ORVAstring* slot, ORVAstring value);

@@ -27,6 +27,7 @@
 
 #include "runtime/platform/nls.h"
 #include "runtime/text/char_tables.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
@@ -36,8 +37,6 @@
 namespace quendal {
 
 namespace {
-
-namespace platform = quendal::platform;
 
 enum class CaseMap { Upper, Lower };
 
@@ -323,18 +322,40 @@ ORVAstring Trim(ORVAstring s, bool left, bool right) {
 
 using namespace quendal;
 
-extern "C" ORVAstring StringUCase(ORVAstring s) { return MapCase(s, CaseMap::Upper); }
+QUENDAL_SERVICE ORVAstring StringUCase(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return MapCase(s, CaseMap::Upper);
+  QUENDAL_SERVICE_END(nullptr)
+}
 
-extern "C" ORVAstring StringLCase(ORVAstring s) { return MapCase(s, CaseMap::Lower); }
+QUENDAL_SERVICE ORVAstring StringLCase(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return MapCase(s, CaseMap::Lower);
+  QUENDAL_SERVICE_END(nullptr)
+}
 
-extern "C" ORVAstring StringTitleCase(ORVAstring s) {
+QUENDAL_SERVICE ORVAstring StringTitleCase(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   if (!s) return nullptr;
   if (s->encoding == kEncodingUTF8 || s->encoding == kEncodingUTF16) return TitleCaseUnicode(s);
   return TitleCaseBytes(s);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring runLTrim(ORVAstring s) { return Trim(s, true, false); }
+QUENDAL_SERVICE ORVAstring runLTrim(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return Trim(s, true, false);
+  QUENDAL_SERVICE_END(nullptr)
+}
 
-extern "C" ORVAstring runRTrim(ORVAstring s) { return Trim(s, false, true); }
+QUENDAL_SERVICE ORVAstring runRTrim(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return Trim(s, false, true);
+  QUENDAL_SERVICE_END(nullptr)
+}
 
-extern "C" ORVAstring runTrim(ORVAstring s) { return Trim(s, true, true); }
+QUENDAL_SERVICE ORVAstring runTrim(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return Trim(s, true, true);
+  QUENDAL_SERVICE_END(nullptr)
+}

@@ -11,6 +11,7 @@
 ** builds an array, lives with the arrays (runtime/objects/string_arrays.cpp)
 ** and walks with the same FieldWalker.
 */
+#include "runtime/base/service_boundary.h"
 #include "runtime/text/string_functions.h"
 #include "runtime/text/string_functions_internal.h"
 
@@ -18,8 +19,8 @@ namespace quendal {
 
 namespace {
 
-PreparedPattern PrepareSeparator(ORVAstring s, ORVAstring separator, SearchMode mode) {
-  if (mode == SearchMode::Exact) return {StringRef::Borrow(separator), StringEncoding(s)};
+PreparedPattern PrepareSeparator(ORVAstring s, ORVAstring separator, bool byteExact) {
+  if (byteExact) return {StringRef::Borrow(separator), StringEncoding(s), SearchMode::Exact};
   return PreparePattern(s, separator);
 }
 
@@ -46,9 +47,8 @@ ORVAstring NthField(ORVAstring s, ORVAstring separator, int32_t n, bool byteExac
 
 FieldWalker::FieldWalker(ORVAstring s, ORVAstring separator, bool byteExact)
     : text_(StringView(s)),
-      pattern_(PrepareSeparator(s, separator, byteExact ? SearchMode::Exact : SearchMode::IgnoreCase)),
-      searcher_(text_, StringView(pattern_.pattern.get()), pattern_.searchTag,
-                byteExact ? SearchMode::Exact : FieldSearchMode(StringView(pattern_.pattern.get()), pattern_.searchTag)) {}
+      pattern_(PrepareSeparator(s, separator, byteExact)),
+      searcher_(text_, StringView(pattern_.pattern.get()), pattern_.searchTag, pattern_.mode) {}
 
 bool FieldWalker::Next(int32_t* begin, int32_t* end) {
   if (done_) return false;
@@ -68,14 +68,26 @@ bool FieldWalker::Next(int32_t* begin, int32_t* end) {
 
 using namespace quendal;
 
-extern "C" int32_t StringCountFields(ORVAstring s, ORVAstring separator) { return CountFields(s, separator, false); }
-
-extern "C" int32_t StringCountFieldsB(ORVAstring s, ORVAstring separator) { return CountFields(s, separator, true); }
-
-extern "C" ORVAstring StringNthField(ORVAstring s, ORVAstring separator, int32_t n) {
-  return NthField(s, separator, n, false);
+QUENDAL_SERVICE int32_t StringCountFields(ORVAstring s, ORVAstring separator) {
+  QUENDAL_SERVICE_BEGIN
+  return CountFields(s, separator, false);
+  QUENDAL_SERVICE_END(0)
 }
 
-extern "C" ORVAstring StringNthFieldB(ORVAstring s, ORVAstring separator, int32_t n) {
+QUENDAL_SERVICE int32_t StringCountFieldsB(ORVAstring s, ORVAstring separator) {
+  QUENDAL_SERVICE_BEGIN
+  return CountFields(s, separator, true);
+  QUENDAL_SERVICE_END(0)
+}
+
+QUENDAL_SERVICE ORVAstring StringNthField(ORVAstring s, ORVAstring separator, int32_t n) {
+  QUENDAL_SERVICE_BEGIN
+  return NthField(s, separator, n, false);
+  QUENDAL_SERVICE_END(nullptr)
+}
+
+QUENDAL_SERVICE ORVAstring StringNthFieldB(ORVAstring s, ORVAstring separator, int32_t n) {
+  QUENDAL_SERVICE_BEGIN
   return NthField(s, separator, n, true);
+  QUENDAL_SERVICE_END(nullptr)
 }

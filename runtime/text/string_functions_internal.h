@@ -9,12 +9,20 @@
 **                    Continuation bytes at the very start belong to the
 **                    first character, so that the character count is
 **                    always the number of non-continuation bytes.
-**   kEncodingUTF16   one 16-bit code unit (two bytes).
+**   UTF-16           one 16-bit code unit (two bytes), for kEncodingUTF16
+**                    and every tag whose code page is UTF-16 in host
+**                    order (1200: other Unicode bases, 0xFFFF04B0).
 **   double-byte      an encoding other than kEncodingASCII whose code page
 **                    has lead bytes: one byte, or two at a lead byte (a
 **                    lead byte as the last byte is a character of one).
 **   anything else    one byte.
 ** Character offsets are byte offsets of character starts ("boundaries").
+**
+** Code units.  Text of the UTF-16 big-endian and UTF-32 code pages (1201,
+** 12000, 12001) is measured in bytes like any other 8-bit text, but its
+** characters are whole units of 2 or 4 bytes: the case-insensitive search
+** (the language's forms) only matches whole units there, as it does in
+** UTF-16 text, so no replace or split ever cuts a unit in two.
 **
 ** Searching.  A TextSearcher finds a pattern in a text again and again
 ** from increasing byte offsets, reporting each match as the byte range it
@@ -36,10 +44,15 @@
 **                even byte offsets only.
 **     double-byte  both texts upper-cased by the code page, then compared
 **                bytewise at character starts.
+**     wide units (1201, 12000, 12001)  bytes compared exactly, at
+**                offsets that are multiples of the unit width only.
 **     otherwise  bytes compared through the encoding's upper-case table;
 **                Boyer-Moore with the bad-character rule (Horspool) for
 **                patterns longer than 4 bytes when more than 80 candidate
 **                positions remain, otherwise first byte then the rest.
+** An empty pattern, and a pattern that cannot stand in the text (half a
+** UTF-16 unit, an incomplete wide unit, or a needle that had no faithful
+** form in the text's encoding, see PreparePattern), matches nowhere.
 **
 ** Ownership: the searcher borrows the views it is given; they must outlive
 ** it unchanged.
@@ -94,7 +107,7 @@ struct TextMatch {
 
 class TextSearcher {
  public:
-  /* find must not be empty. */
+  /* An empty find matches nowhere. */
   TextSearcher(std::string_view text, std::string_view find, uint32_t tag, SearchMode mode);
   TextSearcher(const TextSearcher&) = delete;
   TextSearcher& operator=(const TextSearcher&) = delete;
@@ -103,7 +116,7 @@ class TextSearcher {
   TextMatch Next(int32_t from) const;
 
  private:
-  enum class Kind { Exact, Folded, Utf8, Utf16, DoubleByte };
+  enum class Kind { Never, Exact, Folded, Utf8, Utf16, DoubleByte };
 
   TextMatch NextExact(int32_t from) const;
   TextMatch NextBytes(int32_t from) const;     /* Folded, short patterns */
@@ -119,35 +132,44 @@ class TextSearcher {
   std::string findUpper_;
   const uint8_t* fold_ = nullptr;     /* Folded: the upper-case table */
   const uint8_t* leadByte_ = nullptr; /* DoubleByte: the lead-byte table */
+  int32_t unit_ = 1;                  /* Exact: matches start at multiples of it */
   std::vector<uint32_t> keys_;        /* Utf8, Utf16: the pattern's upper-cased characters */
   int32_t shift_[256];                /* Folded: Horspool distances (patterns longer than 4 bytes) */
 };
 
 /* ---- patterns ---------------------------------------------------------------- */
 
-/* find made ready for a search in text (both borrowed).  find is used as it
-** is when the two tags need no conversion (equal, either kEncodingUnknown,
-** or a strict combination exists, e.g. ASCII-tagged text and a UTF-8
-** pattern); searchTag is then text's tag, or the combination.  Otherwise
-** find is converted to text's tag (kept as it is when that is impossible)
-** and searchTag is text's tag.  The text itself is never converted, so
-** match offsets are offsets into its own bytes. */
+/* How the language's case-insensitive forms look for find in text: InStr,
+** Replace, CountFields, NthField and Split all prepare their needle here
+** and search with a TextSearcher of (pattern, searchTag, mode), so they
+** find the same occurrences in every encoding.
+**
+** The text itself is never converted, so match offsets are offsets into
+** its own bytes.  find is used as it is when the two tags need no
+** conversion (equal, either kEncodingUnknown, or a strict combination
+** exists, e.g. ASCII-tagged text and a UTF-8 pattern);
+** searchTag is then text's tag, or the combination.  Otherwise find is
+** converted to text's tag, and searchTag is text's tag; when either tag has
+** no code page the bytes are used as they are.  A needle without a
+** faithful form in text's encoding (its conversion back does not give its
+** own bytes: characters the text's encoding cannot hold, malformed bytes,
+** half a UTF-16 unit) occurs nowhere: pattern is then empty.
+**
+** mode: byte-exact where both searches find the same (valid UTF-8 without
+** a code point that has case; in 8-bit text, bytes whose upper-case form no
+** other byte shares), else case-insensitive; always case-insensitive in
+** UTF-16, wide-unit and double-byte text, whose search keeps to character
+** starts. */
 struct PreparedPattern {
   StringRef pattern;
   uint32_t searchTag;
+  SearchMode mode;
 };
 PreparedPattern PreparePattern(ORVAstring text, ORVAstring find);
 
-/* True when the pattern has a letter with case: for UTF-8 a code point of
-** the Unicode case table; for other 8-bit text a byte whose upper-case and
-** lower-case forms differ. */
-bool PatternHasCase(std::string_view pattern, uint32_t tag);
-
-/* The search a field or split function uses for a prepared separator:
-** UTF-16 and double-byte text always go through the case-insensitive
-** search (which keeps to character starts); other text is searched
-** byte-exact when the separator has no letter with case, since both
-** searches then find the same matches. */
+/* The search mode PreparePattern picks for a pattern in text of tag:
+** byte-exact only where it finds exactly what the case-insensitive search
+** finds (see PreparedPattern). */
 SearchMode FieldSearchMode(std::string_view separator, uint32_t tag);
 
 /* ---- fields ------------------------------------------------------------------ */
@@ -156,7 +178,7 @@ SearchMode FieldSearchMode(std::string_view separator, uint32_t tag);
 ** (borrowed, not empty): field k begins right after the (k-1)-th separator
 ** and ends before the k-th; the last runs to the end of the text.
 ** byteExact: the B forms' search without any encoding step; otherwise the
-** separator is prepared for s and searched as FieldSearchMode says.
+** separator is prepared for s by PreparePattern.
 ** Counting, picking a field and splitting all walk with it, so they always
 ** agree with each other. */
 class FieldWalker {

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "runtime/text/string_functions.h"
+#include "runtime/base/service_boundary.h"
+#include "runtime/text/encoding_tags.h"
+#include "runtime/text/text_encoding_codepages.h"
 #include "runtime/text/string_functions_internal.h"
 
 namespace quendal {
@@ -25,26 +28,36 @@ ORVAstring Shared(ORVAstring s) {
   return s;
 }
 
-/* The bytes to insert into s.  The character forms prepare the
-** replacement as they prepare the find text (PreparePattern): converted to
-** s's encoding where the two need a real conversion, used as it is where
-** they combine without one (ASCII-tagged text is taken as valid in every
-** 8-bit encoding and in UTF-8, so nothing of the replacement is lost to a
-** conversion into ASCII).  The byte forms insert the bytes as they are. */
+/* The bytes to insert into s; the result keeps s's tag.  The character
+** forms use the replacement as it is where the two tags combine without a
+** conversion (ASCII-tagged text is taken as valid in every 8-bit encoding
+** and in UTF-8, so nothing of the replacement is lost to a conversion into
+** ASCII), and convert it to s's encoding otherwise (characters that
+** encoding cannot hold become '?', as every conversion makes them; a
+** replacement is never dropped).  The byte forms insert the bytes as they
+** are. */
 StringRef PrepareReplacement(ORVAstring s, ORVAstring replacement, bool characterForm) {
-  if (!characterForm) return StringRef::Borrow(replacement);
-  return std::move(PreparePattern(s, replacement).pattern);
+  if (!characterForm || !replacement) return StringRef::Borrow(replacement);
+  const uint32_t textTag = s->encoding;
+  const uint32_t tag = replacement->encoding;
+  if (tag == textTag || textTag == kEncodingUnknown || tag == kEncodingUnknown ||
+      CombineEncodingTags(textTag, tag, false) != kEncodingUnknown || EncodingCodePage(textTag) == 0 ||
+      EncodingCodePage(tag) == 0) {
+    return StringRef::Borrow(replacement);
+  }
+  return StringRef(StringConvertedOrKept(replacement, textTag));
 }
 
 ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement, SearchMode mode, bool all) {
   if (!s || !find) return Shared(s);
   const bool ignoreCase = mode == SearchMode::IgnoreCase;
-  PreparedPattern pattern = ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding};
+  PreparedPattern pattern =
+      ignoreCase ? PreparePattern(s, find) : PreparedPattern{StringRef::Borrow(find), s->encoding, SearchMode::Exact};
   StringRef insert = PrepareReplacement(s, replacement, ignoreCase);
   std::string_view text = StringView(s);
   std::string_view with = StringView(insert.get());
 
-  TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, mode);
+  TextSearcher searcher(text, StringView(pattern.pattern.get()), pattern.searchTag, pattern.mode);
   std::vector<TextMatch> matches;
   int64_t total = static_cast<int64_t>(text.size());
   for (int32_t from = 0;;) {
@@ -79,18 +92,26 @@ ORVAstring ReplaceMatches(ORVAstring s, ORVAstring find, ORVAstring replacement,
 
 using namespace quendal;
 
-extern "C" ORVAstring StringReplace(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplace(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, false);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceAll(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::IgnoreCase, true);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::Exact, false);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+QUENDAL_SERVICE ORVAstring StringReplaceAllB(ORVAstring s, ORVAstring find, ORVAstring replacement) {
+  QUENDAL_SERVICE_BEGIN
   return ReplaceMatches(s, find, replacement, SearchMode::Exact, true);
+  QUENDAL_SERVICE_END(nullptr)
 }

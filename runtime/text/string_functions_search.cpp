@@ -15,10 +15,12 @@
 #include <cstring>
 
 #include "runtime/base/failure_report.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/platform/nls.h"
 #include "runtime/text/char_tables.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_functions_internal.h"
+#include "runtime/text/text_encoding_codepages.h"
 #include "runtime/base/unicode_case.h"
 #include "runtime/base/utf8.h"
 
@@ -79,7 +81,9 @@ std::string UpperInCodePage(std::string_view text, uint32_t tag) {
 CharUnit CharUnitOf(uint32_t tag) {
   if (tag == kEncodingUTF8) return CharUnit::UTF8;
   if (tag == kEncodingUTF16) return CharUnit::UTF16;
-  if (tag != kEncodingASCII && CharTablesFor(tag).hasLeadBytes) return CharUnit::DoubleByte;
+  if (tag == kEncodingASCII) return CharUnit::Byte;
+  if (EncodingCodePage(tag) == kCodePageUTF16) return CharUnit::UTF16;
+  if (CharTablesFor(tag).hasLeadBytes) return CharUnit::DoubleByte;
   return CharUnit::Byte;
 }
 
@@ -171,7 +175,10 @@ ORVAstring AllocateText(int64_t n) {
 
 TextSearcher::TextSearcher(std::string_view text, std::string_view find, uint32_t tag, SearchMode mode)
     : kind_(Kind::Exact), text_(text), find_(find) {
-  assert(!find.empty());
+  if (find.empty()) {
+    kind_ = Kind::Never;
+    return;
+  }
   if (mode == SearchMode::IgnoreCase) {
     switch (CharUnitOf(tag)) {
       case CharUnit::UTF8:
@@ -186,6 +193,10 @@ TextSearcher::TextSearcher(std::string_view text, std::string_view find, uint32_
         }
         break;
       case CharUnit::UTF16:
+        if (find.size() % 2 != 0) {
+          kind_ = Kind::Never; /* half a unit is no character */
+          return;
+        }
         kind_ = Kind::Utf16;
         for (size_t i = 0; i + 1 < find.size(); i += 2) keys_.push_back(UnicodeToUpper(Utf16Unit(Bytes(find) + i)));
         break;
@@ -198,10 +209,17 @@ TextSearcher::TextSearcher(std::string_view text, std::string_view find, uint32_
         leadByte_ = CharTablesFor(tag).leadByte;
         break;
       case CharUnit::Byte:
+        unit_ = CodeUnitWidth(tag);
+        if (unit_ > 1) {
+          /* Wide units: whole units, compared as they are. */
+          if (find.size() % static_cast<size_t>(unit_) != 0) kind_ = Kind::Never;
+          break;
+        }
         kind_ = Kind::Folded;
         fold_ = CharTablesFor(tag).upper;
         break;
     }
+    if (kind_ == Kind::Never) return;
   }
   if (kind_ == Kind::Folded && Size(find_) >= kHorspoolMinimumPattern) {
     /* The distance from each byte's last occurrence (before the final
@@ -216,13 +234,23 @@ TextMatch TextSearcher::Next(int32_t from) const {
   if (from < 0) from = 0;
   if (from >= Size(text_)) return {};
   switch (kind_) {
-    case Kind::Exact: return NextExact(from);
+    case Kind::Never: return {};
+    case Kind::Exact: {
+      /* Wide units: a match must start on a unit, so one across two units
+      ** is passed over. */
+      if (unit_ > 1) from += (unit_ - from % unit_) % unit_;
+      for (;;) {
+        TextMatch m = NextExact(from);
+        if (!m.found() || m.begin % unit_ == 0) return m;
+        from = m.begin + (unit_ - m.begin % unit_);
+      }
+    }
     case Kind::Folded: {
       const int64_t candidates = int64_t{Size(text_)} - from - Size(find_) + 1;
-      if (Size(find_) >= kHorspoolMinimumPattern && candidates >= kHorspoolMinimumCandidates) {
-        return NextHorspool(from);
-      }
-      return NextBytes(from);
+      if (candidates <= 0) return {};
+      return Size(find_) >= kHorspoolMinimumPattern && candidates >= kHorspoolMinimumCandidates
+                 ? NextHorspool(from)
+                 : NextBytes(from);
     }
     case Kind::Utf8: return NextUtf8(from);
     case Kind::Utf16: return NextUtf16(from);
@@ -332,42 +360,87 @@ TextMatch TextSearcher::NextDoubleByte(int32_t from) const {
 
 /* ---- patterns ------------------------------------------------------------------- */
 
+namespace {
+
+/* find in text's tag when that form is faithful: converting it back gives
+** find's own bytes.  Null when it is not (the needle occurs nowhere). */
+ORVAstring FaithfulConversion(ORVAstring find, uint32_t textTag) {
+  StringRef converted(StringConvertToTag(find, textTag));
+  if (converted.empty()) return nullptr;
+  std::string back;
+  std::string_view bytes = StringView(converted.get());
+  if (!ConvertTextBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), textTag, find->encoding, back) ||
+      back != StringView(find)) {
+    return nullptr;
+  }
+  return converted.release();
+}
+
+} // namespace
+
 PreparedPattern PreparePattern(ORVAstring text, ORVAstring find) {
   const uint32_t textTag = StringEncoding(text);
-  if (!find) return {StringRef(), textTag};
+  PreparedPattern prepared{StringRef(), textTag, SearchMode::IgnoreCase};
+  if (!find) return prepared;
   const uint32_t findTag = StringEncoding(find);
   if (!text || findTag == textTag || textTag == kEncodingUnknown || findTag == kEncodingUnknown) {
-    return {StringRef::Borrow(find), textTag};
+    prepared.pattern = StringRef::Borrow(find);
+  } else if (const uint32_t combined = CombineEncodingTags(textTag, findTag, false); combined != kEncodingUnknown) {
+    prepared.pattern = StringRef::Borrow(find);
+    prepared.searchTag = combined;
+  } else if (EncodingCodePage(textTag) == 0 || EncodingCodePage(findTag) == 0) {
+    prepared.pattern = StringRef::Borrow(find); /* no conversion exists: the bytes as they are */
+  } else {
+    prepared.pattern.reset(FaithfulConversion(find, textTag));
   }
-  const uint32_t combined = CombineEncodingTags(textTag, findTag, false);
-  if (combined != kEncodingUnknown) return {StringRef::Borrow(find), combined};
-  return {StringRef(StringConvertedOrKept(find, textTag)), textTag};
+  prepared.mode = FieldSearchMode(StringView(prepared.pattern.get()), prepared.searchTag);
+  return prepared;
 }
 
-bool PatternHasCase(std::string_view pattern, uint32_t tag) {
+namespace {
+
+/* Valid UTF-8 without a code point that has case: an exact match of it
+** starts on a character start (its first byte is no continuation byte, and
+** the decoder never swallows one) and is exactly a case-insensitive one. */
+bool IsCaselessValidUtf8(std::string_view pattern) {
   const uint8_t* p = Bytes(pattern);
   const int32_t n = Size(pattern);
-  if (CharUnitOf(tag) == CharUnit::UTF8) {
-    for (int32_t i = 0; i < n;) {
-      Utf8Char c = Utf8Decode(p + i, static_cast<size_t>(n - i));
-      if (c.valid && (UnicodeToUpper(c.codePoint) != c.codePoint || UnicodeToLower(c.codePoint) != c.codePoint)) {
-        return true;
-      }
-      i += c.length;
+  for (int32_t i = 0; i < n;) {
+    Utf8Char c = Utf8Decode(p + i, static_cast<size_t>(n - i));
+    if (!c.valid || UnicodeToUpper(c.codePoint) != c.codePoint || UnicodeToLower(c.codePoint) != c.codePoint) {
+      return false;
     }
-    return false;
+    i += c.length;
   }
-  const CharTables& tables = CharTablesFor(tag);
-  for (int32_t i = 0; i < n; ++i) {
-    if (tables.upper[p[i]] != tables.lower[p[i]]) return true;
-  }
-  return false;
+  return true;
 }
 
+/* No byte of the pattern shares its upper-case form with another byte:
+** comparing through the table then finds exactly what comparing the bytes
+** finds. */
+bool FoldsOnlyToItself(std::string_view pattern, const uint8_t* upper) {
+  for (uint8_t b : pattern) {
+    for (int t = 0; t < 256; ++t) {
+      if (t != b && upper[t] == upper[b]) return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
 SearchMode FieldSearchMode(std::string_view separator, uint32_t tag) {
-  CharUnit unit = CharUnitOf(tag);
-  if (unit == CharUnit::UTF16 || unit == CharUnit::DoubleByte) return SearchMode::IgnoreCase;
-  return PatternHasCase(separator, tag) ? SearchMode::IgnoreCase : SearchMode::Exact;
+  switch (CharUnitOf(tag)) {
+    case CharUnit::UTF16:
+    case CharUnit::DoubleByte:
+      return SearchMode::IgnoreCase;
+    case CharUnit::UTF8:
+      return IsCaselessValidUtf8(separator) ? SearchMode::Exact : SearchMode::IgnoreCase;
+    case CharUnit::Byte:
+      break;
+  }
+  if (CodeUnitWidth(tag) > 1) return SearchMode::IgnoreCase;
+  return FoldsOnlyToItself(separator, CharTablesFor(tag).upper) ? SearchMode::Exact : SearchMode::IgnoreCase;
 }
 
 bool IsUnicodeWhiteSpace(uint32_t c) {
@@ -379,61 +452,36 @@ bool IsUnicodeWhiteSpace(uint32_t c) {
 
 /* ---- the InStr family ------------------------------------------------------------ */
 
-/* The double-byte search of text (a double-byte tag) with positions in
-** characters (byCharacters) or in bytes; start is 1-based in that unit. */
-static int32_t SearchDoubleByte(int32_t start, ORVAstring text, ORVAstring find, bool byCharacters) {
-  std::string_view t = StringView(text);
-  const uint32_t tag = StringEncoding(text);
-  const int64_t start0 = std::max<int64_t>(int64_t{start} - 1, 0);
-  int32_t from = byCharacters ? AdvanceChars(t, tag, 0, start0)
-                              : AlignToBoundary(t, tag, static_cast<int32_t>(std::min<int64_t>(start0, INT32_MAX)));
-  if (start0 >= Size(t) || from >= Size(t)) return 0;
-  TextSearcher searcher(t, StringView(find), tag, SearchMode::IgnoreCase);
-  TextMatch m = searcher.Next(from);
-  if (!m.found()) return 0;
-  return (byCharacters ? CharCount(t.substr(0, static_cast<size_t>(m.begin)), tag) : m.begin) + 1;
-}
-
-int32_t DoubleByteInStr(int32_t start, ORVAstring s, ORVAstring find) {
+/* The position (1-based, in the units of searchTag: characters of UTF-8
+** and UTF-16 text, bytes otherwise) of the first occurrence of find at or
+** after the 1-based position start; 0 when none.  byCharacters: the
+** double-byte search counts characters instead of bytes. */
+static int32_t SearchFrom(int32_t start, ORVAstring s, ORVAstring find, bool byCharacters) {
   if (!s) return 0;
-  StringRef text = StringRef::Borrow(s);
-  StringRef pattern = StringRef::Borrow(find);
-  if (text.encoding() != pattern.encoding()) StringCommonEncoding(text, pattern);
-  if (pattern.empty()) return start;
-  if (CharUnitOf(text.encoding()) != CharUnit::DoubleByte) return StringInStr(start, text.get(), pattern.get());
-  return SearchDoubleByte(start, text.get(), pattern.get(), true);
-}
-
-} // namespace quendal
-
-using namespace quendal;
-
-extern "C" int32_t StringInStr(int32_t start, ORVAstring s, ORVAstring find) {
-  if (!s) return 0;
-  StringRef text = StringRef::Borrow(s);
-  StringRef pattern = StringRef::Borrow(find);
-  if (text.encoding() != pattern.encoding()) StringCommonEncoding(text, pattern);
-  if (pattern.empty()) return start;
+  if (!find) return start;
   const int64_t start0 = std::max<int64_t>(int64_t{start} - 1, 0);
-  if (start0 >= text.length()) return 0;
-
-  std::string_view t = StringView(text.get());
-  const uint32_t tag = text.encoding();
+  if (start0 >= s->length) return 0;
+  PreparedPattern prepared = PreparePattern(s, find);
+  std::string_view t = StringView(s);
+  const uint32_t tag = prepared.searchTag;
+  TextSearcher searcher(t, StringView(prepared.pattern.get()), tag, prepared.mode);
   switch (CharUnitOf(tag)) {
-    case CharUnit::DoubleByte:
-      return SearchDoubleByte(start, text.get(), pattern.get(), false);
+    case CharUnit::DoubleByte: {
+      int32_t from = byCharacters ? AdvanceChars(t, tag, 0, start0)
+                                  : AlignToBoundary(t, tag, static_cast<int32_t>(start0));
+      TextMatch m = searcher.Next(from);
+      if (!m.found()) return 0;
+      return (byCharacters ? CharCount(t.substr(0, static_cast<size_t>(m.begin)), tag) : m.begin) + 1;
+    }
     case CharUnit::UTF8: {
-      TextSearcher searcher(t, StringView(pattern.get()), tag, SearchMode::IgnoreCase);
       TextMatch m = searcher.Next(AdvanceChars(t, tag, 0, start0));
       return m.found() ? CharCount(t.substr(0, static_cast<size_t>(m.begin)), tag) + 1 : 0;
     }
     case CharUnit::UTF16: {
-      TextSearcher searcher(t, StringView(pattern.get()), tag, SearchMode::IgnoreCase);
       TextMatch m = searcher.Next(AdvanceChars(t, tag, 0, start0));
       return m.found() ? m.begin / 2 + 1 : 0;
     }
     case CharUnit::Byte: {
-      TextSearcher searcher(t, StringView(pattern.get()), tag, SearchMode::IgnoreCase);
       TextMatch m = searcher.Next(static_cast<int32_t>(start0));
       return m.found() ? m.begin + 1 : 0;
     }
@@ -441,11 +489,28 @@ extern "C" int32_t StringInStr(int32_t start, ORVAstring s, ORVAstring find) {
   return 0;
 }
 
-extern "C" int32_t StringExtendsInStr(ORVAstring s, int32_t start, ORVAstring find) {
-  return StringInStr(start, s, find);
+int32_t DoubleByteInStr(int32_t start, ORVAstring s, ORVAstring find) {
+  return SearchFrom(start, s, find, true);
 }
 
-extern "C" int32_t StringInStrB(int32_t start, ORVAstring s, ORVAstring find) {
+} // namespace quendal
+
+using namespace quendal;
+
+QUENDAL_SERVICE int32_t StringInStr(int32_t start, ORVAstring s, ORVAstring find) {
+  QUENDAL_SERVICE_BEGIN
+  return SearchFrom(start, s, find, false);
+  QUENDAL_SERVICE_END(0)
+}
+
+QUENDAL_SERVICE int32_t StringExtendsInStr(ORVAstring s, int32_t start, ORVAstring find) {
+  QUENDAL_SERVICE_BEGIN
+  return StringInStr(start, s, find);
+  QUENDAL_SERVICE_END(0)
+}
+
+QUENDAL_SERVICE int32_t StringInStrB(int32_t start, ORVAstring s, ORVAstring find) {
+  QUENDAL_SERVICE_BEGIN
   if (!s) return 0;
   if (!find) return start;
   const int64_t start0 = std::max<int64_t>(int64_t{start} - 1, 0);
@@ -453,13 +518,18 @@ extern "C" int32_t StringInStrB(int32_t start, ORVAstring s, ORVAstring find) {
   TextSearcher searcher(StringView(s), StringView(find), StringEncoding(s), SearchMode::Exact);
   TextMatch m = searcher.Next(static_cast<int32_t>(start0));
   return m.found() ? m.begin + 1 : 0;
+  QUENDAL_SERVICE_END(0)
 }
 
-extern "C" int32_t StringExtendsInStrB(ORVAstring s, int32_t start, ORVAstring find) {
+QUENDAL_SERVICE int32_t StringExtendsInStrB(ORVAstring s, int32_t start, ORVAstring find) {
+  QUENDAL_SERVICE_BEGIN
   return StringInStrB(start, s, find);
+  QUENDAL_SERVICE_END(0)
 }
 
-extern "C" int32_t StringDBCSInStr(int32_t start, ORVAstring s, ORVAstring find) {
+QUENDAL_SERVICE int32_t StringDBCSInStr(int32_t start, ORVAstring s, ORVAstring find) {
+  QUENDAL_SERVICE_BEGIN
   if (platform::IsDBCSCodePage(platform::GetACP())) return DoubleByteInStr(start, s, find);
   return StringInStr(start, s, find);
+  QUENDAL_SERVICE_END(0)
 }

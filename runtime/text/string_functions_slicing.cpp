@@ -13,6 +13,7 @@
 
 #include "runtime/text/string_functions.h"
 #include "runtime/text/char_tables.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/text/string_functions_internal.h"
 #include "runtime/base/utf8.h"
 
@@ -84,12 +85,15 @@ extern "C" int32_t StringLen(ORVAstring s) { return StringLength(s); }
 
 /* ---- character forms -------------------------------------------------------------- */
 
-extern "C" ORVAstring StringDBCSLeft(ORVAstring s, int32_t n) {
+QUENDAL_SERVICE ORVAstring StringDBCSLeft(ORVAstring s, int32_t n) {
+  QUENDAL_SERVICE_BEGIN
   if (!s || n < 1) return nullptr;
   return SliceLeft(s, AdvanceChars(StringView(s), s->encoding, 0, n));
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringDBCSRight(ORVAstring s, int32_t n) {
+QUENDAL_SERVICE ORVAstring StringDBCSRight(ORVAstring s, int32_t n) {
+  QUENDAL_SERVICE_BEGIN
   if (!s || n < 1) return nullptr;
   std::string_view text = StringView(s);
   switch (CharUnitOf(s->encoding)) {
@@ -106,30 +110,40 @@ extern "C" ORVAstring StringDBCSRight(ORVAstring s, int32_t n) {
       break;
   }
   return SliceRight(s, n);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringDBCSMid2(ORVAstring s, int32_t start) {
+QUENDAL_SERVICE ORVAstring StringDBCSMid2(ORVAstring s, int32_t start) {
+  QUENDAL_SERVICE_BEGIN
   if (start <= 1) return Shared(s);
   if (!s) return nullptr;
   return SliceFrom(s, AdvanceChars(StringView(s), s->encoding, 0, int64_t{start} - 1));
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" ORVAstring StringDBCSMid3(ORVAstring s, int32_t start, int32_t n) {
+QUENDAL_SERVICE ORVAstring StringDBCSMid3(ORVAstring s, int32_t start, int32_t n) {
+  QUENDAL_SERVICE_BEGIN
   int64_t start0, count;
   if (!s || !NormalizeMid(start, n, &start0, &count)) return nullptr;
   std::string_view text = StringView(s);
   const int32_t first = AdvanceChars(text, s->encoding, 0, start0);
   const int32_t end = AdvanceChars(text, s->encoding, first, count);
   return SliceMiddle(s, first, end - first);
+  QUENDAL_SERVICE_END(nullptr)
 }
 
-extern "C" int32_t StringDBCSLen(ORVAstring s) { return s ? CharCount(StringView(s), s->encoding) : 0; }
+QUENDAL_SERVICE int32_t StringDBCSLen(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
+  return s ? CharCount(StringView(s), s->encoding) : 0;
+  QUENDAL_SERVICE_END(0)
+}
 
 /* ---- character codes ---------------------------------------------------------------- */
 
 extern "C" int32_t StringAsc(ORVAstring s) { return s ? static_cast<uint8_t>(StringBytes(s)[0]) : 0; }
 
-extern "C" int32_t StringDBCSAsc(ORVAstring s) {
+QUENDAL_SERVICE int32_t StringDBCSAsc(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   if (!s) return 0;
   const auto* p = reinterpret_cast<const uint8_t*>(StringBytes(s));
   const int32_t n = s->length;
@@ -148,6 +162,7 @@ extern "C" int32_t StringDBCSAsc(ORVAstring s) {
       break;
   }
   return p[0];
+  QUENDAL_SERVICE_END(0)
 }
 
 extern "C" ORVAstring StringChr(int32_t code) {

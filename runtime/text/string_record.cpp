@@ -4,7 +4,8 @@
 ** and structure-field representations.
 **
 ** Invariants kept here:
-**   - a record and its content buffer are one malloc block; the buffer is
+**   - a record and its content buffer are one block of the runtime's
+**     allocator (runtime/base/allocation.h); the buffer is
 **     at record + 20 and holds the Pascal byte min(length, 255), the
 **     length bytes and four zero bytes;
 **   - no record has length 0 (the empty string is null);
@@ -21,7 +22,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "runtime/base/allocation.h"
 #include "runtime/base/failure_report.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/platform/sync.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
@@ -103,12 +106,23 @@ void StringRetain(ORVAstring s) {
   if (s) Count(s).fetch_add(1, std::memory_order_relaxed);
 }
 
+/* Records allocated and not yet freed; changed under the string lock. */
+static int32_t gLiveStrings = 0;
+
+int32_t LiveStringCount() {
+  StringLockGuard guard;
+  return gLiveStrings;
+}
+
 void StringRelease(ORVAstring s) {
   if (!s) return;
   StringLockGuard guard;
   int32_t before = Count(s).fetch_sub(1, std::memory_order_acq_rel);
   assert(before > 0);
-  if (before == 1) std::free(s);
+  if (before == 1) {
+    FreeBlock(s);
+    gLiveStrings--;
+  }
 }
 
 void StringAssign(ORVAstring* slot, ORVAstring value) {
@@ -127,11 +141,12 @@ ORVAstring StringAllocate(int32_t n) {
     return nullptr;
   }
   StringLockGuard guard;
-  void* block = std::malloc(sizeof(StringRecord) + static_cast<size_t>(n) + 5);
+  void* block = AllocateBlock(sizeof(StringRecord) + static_cast<size_t>(n) + 5, false);
   if (!block) {
     QUENDAL_REPORT(kRecordSource, "block", "out of memory for a string");
     return nullptr;
   }
+  gLiveStrings++;
   ORVAstring s = static_cast<ORVAstring>(block);
   s->refCount = 1;
   s->data = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(StringBuffer(s)));
@@ -321,7 +336,11 @@ void RuntimeLockUnlockStrings(ORVAstring retained, ORVAstring released) {
   StringRelease(released);
 }
 
-ORVAstring RuntimeAddString(ORVAstring a, ORVAstring b) { return StringConcat(a, b); }
+QUENDAL_SERVICE ORVAstring RuntimeAddString(ORVAstring a, ORVAstring b) {
+  QUENDAL_SERVICE_BEGIN
+  return StringConcat(a, b);
+  QUENDAL_SERVICE_END(nullptr)
+}
 
 ORVAstring ORVABuildString(const void* bytes, int32_t length) {
   return StringCreate(bytes, length, kEncodingUnknown);
@@ -362,7 +381,8 @@ const char* StringGetCString(ORVAstring s) { return s ? StringBytes(s) : kEmptyC
 
 const uint8_t* StringGetPString(ORVAstring s) { return s ? StringBuffer(s) : kEmptyPString; }
 
-uint32_t StringToOSType(ORVAstring s) {
+QUENDAL_SERVICE uint32_t StringToOSType(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   StringRef roman(StringConvertToTag(s, 0 /* Mac Roman */));
   std::string_view bytes = StringView(roman.get());
   if (bytes.empty()) return 0x3F3F3F3F; /* "????" */
@@ -372,6 +392,7 @@ uint32_t StringToOSType(ORVAstring s) {
     code = (code << 8) | b;
   }
   return code;
+  QUENDAL_SERVICE_END(0)
 }
 
 /* Core Foundation strings do not exist on this platform. */
@@ -420,13 +441,15 @@ void RuntimeSetStructureString(void* base, int32_t offset, int32_t size, ORVAstr
   FillField(field, size, StringView(s), size);
 }
 
-void RuntimeSetStructureWString(void* base, int32_t offset, int32_t size, ORVAstring s) {
+QUENDAL_SERVICE void RuntimeSetStructureWString(void* base, int32_t offset, int32_t size, ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   uint8_t* field = StructureField(base, offset);
   if (!field || size <= 0) return;
   StringRef wide(StringConvertToTag(s, kEncodingUTF16));
   /* Whole code units only, and room for the terminating zero unit. */
   int32_t limit = (size - 2) & ~1;
   FillField(field, size, StringView(wide.get()), limit);
+  QUENDAL_SERVICE_END_VOID
 }
 
 } // extern "C"

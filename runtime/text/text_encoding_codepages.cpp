@@ -135,6 +135,17 @@ uint32_t EncodingCodePage(uint32_t tag) {
   return platform::IsValidCodePage(cp) ? cp : 0;
 }
 
+int32_t CodeUnitWidth(uint32_t tag) {
+  if (tag == kEncodingUTF8 || tag == kEncodingASCII || tag == kEncodingUnknown) return 1;
+  switch (EncodingCodePage(tag)) {
+    case 1200:
+    case 1201: return 2;
+    case 12000:
+    case 12001: return 4;
+    default: return 1;
+  }
+}
+
 uint32_t SystemEncodingTag() { return kEncodingRawCodePage | (platform::GetACP() & 0xFFFF); }
 
 bool ConvertBetweenTags(const uint8_t* src, size_t n, uint32_t from, uint32_t to, std::string& out) {

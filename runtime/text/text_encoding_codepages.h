@@ -75,6 +75,11 @@ enum : uint32_t {
 ** platform serves (such a tag cannot be converted). */
 uint32_t EncodingCodePage(uint32_t tag);
 
+/* Bytes per code unit of text tagged tag: 2 for the UTF-16 code pages
+** (1200, 1201), 4 for the UTF-32 ones (12000, 12001), 1 for every other
+** tag.  Text of the wide code pages is never handled as 8-bit text. */
+int32_t CodeUnitWidth(uint32_t tag);
+
 /* 0xFFFF0000 | GetACP(): read afresh on every call. */
 uint32_t SystemEncodingTag();
 

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
+#include "runtime/base/allocation.h"
+#include "runtime/base/service_boundary.h"
 #include "runtime/text/encoding_tags.h"
 #include "runtime/text/string_core.h"
 
@@ -89,15 +92,16 @@ using namespace quendal;
 
 extern "C" {
 
-char16_t* StringToWString(ORVAstring s) {
+QUENDAL_SERVICE char16_t* StringToWString(ORVAstring s) {
+  QUENDAL_SERVICE_BEGIN
   StringRef wide(StringConvertToTag(s, kEncodingUTF16));
   size_t bytes = static_cast<size_t>(wide.length()) & ~size_t(1);
-  auto* buffer = static_cast<char16_t*>(std::malloc(bytes + 2));
-  auto* entry = static_cast<WideCopy*>(std::malloc(sizeof(WideCopy)));
+  auto* buffer = static_cast<char16_t*>(AllocateBlock(bytes + 2, false));
+  auto* entry = static_cast<WideCopy*>(AllocateBlock(sizeof(WideCopy), false));
   if (!buffer || !entry) {
-    std::free(buffer);
-    std::free(entry);
-    return nullptr;
+    FreeBlock(buffer);
+    FreeBlock(entry);
+    throw std::bad_alloc(); /* OutOfMemoryException at the boundary */
   }
   if (bytes > 0) std::memcpy(buffer, StringBytes(wide.get()), bytes);
   buffer[bytes / 2] = 0;
@@ -106,6 +110,7 @@ char16_t* StringToWString(ORVAstring s) {
   std::lock_guard<std::mutex> hold(t.mutex);
   Insert(t, entry);
   return buffer;
+  QUENDAL_SERVICE_END(nullptr)
 }
 
 void LockWString(char16_t* buffer) {
@@ -122,8 +127,8 @@ void UnlockWString(char16_t* buffer) {
   WideCopy* e = Find(t, buffer);
   if (!e || --e->lockCount > 0) return;
   Remove(t, e);
-  std::free(e->buffer);
-  std::free(e);
+  FreeBlock(e->buffer);
+  FreeBlock(e);
 }
 
 void SwapWStringLocks(char16_t* locked, char16_t* unlocked) {

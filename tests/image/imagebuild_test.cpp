@@ -538,7 +538,7 @@ struct RefusalCase {
 
 TEST(ImageBuildRefusal, ConstructsTheImageCannotExpress) {
   const RefusalCase cases[] = {
-      {"imagebuild_rip_global.c", {}, "RIP-relative access to 'counter' at .text.main+0x2"},
+      {"imagebuild_rip_global.c", {}, "RIP-relative access to 'counter' at .text.main+0x"},  /* offset: the compiler's */
       {"imagebuild_rip_import.S", {}, "'RuntimeVersion' at .text.main+0x2 (main+0x2) is not the operand"},
       {"imagebuild_abs64.S", {}, "64-bit absolute address"},
       {"imagebuild_entry_offset.S", {}, "entry symbol 'main' lies at offset 0x1 of section .text.both"},

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/base/allocation.h"
 #include "runtime/objects/array_object.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
@@ -27,7 +28,7 @@ using quendal::test::Slot;
 template <typename Fn>
 bool FailsWithAllocation(int32_t n, Fn fn) {
   quendal::test::FailureCapture quiet; /* SimpleVector reports "mBuf" */
-  quendal::FailRuntimeBufferAllocationForTesting(n);
+  quendal::FailAllocationForTesting(n);
   bool failed = false;
   try {
     fn();
@@ -35,7 +36,7 @@ bool FailsWithAllocation(int32_t n, Fn fn) {
     EXPECT_TRUE(RuntimeObjectIsa(raised.object(), LookupObjectDefinition(&quendal::kOutOfMemoryExceptionDefinition)));
     failed = true;
   }
-  quendal::FailRuntimeBufferAllocationForTesting(0);
+  quendal::FailAllocationForTesting(0);
   return failed;
 }
 
@@ -96,10 +97,10 @@ TEST(ArrayFault, RedimAndRemoveFailCleanly) {
 
   ArrayObject* grid = CreateArray(3, kArrayString, 2, 2, 2);
   quendal::StringRef s(quendal::StringCreate("x", kEncodingUTF8));
-  Slot<void (*)(ArrayObject*, ORVAstring, ...)>(grid, kArraySet)(grid, s.get(), 2, 2, 2);
+  Slot<void (*)(ArrayObject*, ORVAstring, int32_t, ...)>(grid, kArraySet)(grid, s.get(), 2, 2, 2);
   const Snapshot gridBefore(grid);
   int32_t n = 1;
-  while (FailsWithAllocation(n, [&] { Slot<void (*)(ArrayObject*, ...)>(grid, kArrayRedim)(grid, 1, 1, 1); })) {
+  while (FailsWithAllocation(n, [&] { Slot<void (*)(ArrayObject*, int32_t, ...)>(grid, kArrayRedim)(grid, 1, 1, 1); })) {
     EXPECT_EQ(Snapshot(grid), gridBefore) << "allocation " << n;
     EXPECT_EQ(s.get()->refCount, 2);
     n++;

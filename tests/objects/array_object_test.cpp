@@ -149,25 +149,25 @@ TEST(ArrayStructures, ReadWriteInsertAndRemove) {
   ** grows (the source lies in the buffer being replaced), then in place
   ** with the source behind the gap, in the tail that moves up: the copy
   ** must be read from where the element went, not from where it was. */
-  auto get = Slot<void* (*)(ArrayObject*, int32_t)>(array, kArrayGet);
-  auto insert = Slot<void (*)(ArrayObject*, int32_t, void*)>(array, kArrayInsert);
-  insert(array, 0, get(array, 1));
+  auto get = Slot<void* (*)(StructureArrayObject*, int32_t)>(array, kArrayGet);
+  auto insert = Slot<void (*)(StructureArrayObject*, int32_t, void*)>(array, kArrayInsert);
+  insert(s, 0, get(s, 1));
   EXPECT_EQ(s->bufferLength, 24 + 16 * 12);
   RuntimeDirectReadStructureArray(array, 0, &out);
   EXPECT_EQ(out.z, 3);
   Point q{4, 5, 6};
   RuntimeDirectWriteStructureArray(array, 1, &q);
-  insert(array, 0, get(array, 1));
+  insert(s, 0, get(s, 1));
   const Point* points = static_cast<const Point*>(s->data);
   EXPECT_EQ(s->upperBounds[0], 3);
   EXPECT_EQ(points[0].x, 4) << "the element that moved up, not its old neighbour";
   EXPECT_EQ(points[1].x, 1);
   EXPECT_EQ(points[2].x, 4);
   EXPECT_EQ(points[3].x, 1);
-  insert(array, 4, nullptr);
+  insert(s, 4, nullptr);
   RuntimeDirectReadStructureArray(array, 4, &out);
   EXPECT_EQ(out.x | out.y | out.z, 0) << "a null source stores zeros";
-  Slot<void (*)(ArrayObject*, int32_t)>(array, kArrayRemove)(array, 0);
+  Slot<void (*)(StructureArrayObject*, int32_t)>(array, kArrayRemove)(s, 0);
   EXPECT_EQ(s->bufferLength, 4 * 12);
   EXPECT_EQ(static_cast<const Point*>(s->data)[0].z, 3);
 
@@ -182,12 +182,12 @@ TEST(ArrayStructures, TwoDimensions) {
   auto* array = reinterpret_cast<ArrayObject*>(s);
   EXPECT_EQ(s->bufferLength, 2 * 3 * 3);
   const uint8_t block[3] = {7, 8, 9};
-  Slot<void (*)(ArrayObject*, const void*, int32_t, int32_t)>(array, kArraySet)(array, block, 1, 2);
+  Slot<void (*)(StructureArrayObject*, void*, int32_t, int32_t)>(array, kArraySet)(s, const_cast<uint8_t*>(block), 1, 2);
   const uint8_t* raw = static_cast<const uint8_t*>(s->data);
   EXPECT_EQ(std::memcmp(raw + 3 * (1 + 2 * 2), block, 3), 0);
-  Slot<void (*)(ArrayObject*, int32_t, int32_t)>(array, kArrayRedim)(array, 2, 2);
+  Slot<void (*)(StructureArrayObject*, int32_t, int32_t)>(array, kArrayRedim)(s, 2, 2);
   auto* moved = static_cast<const uint8_t*>(
-      Slot<void* (*)(ArrayObject*, int32_t, int32_t)>(array, kArrayGet)(array, 1, 2));
+      Slot<void* (*)(StructureArrayObject*, int32_t, int32_t)>(array, kArrayGet)(s, 1, 2));
   EXPECT_EQ(std::memcmp(moved, block, 3), 0);
   Release(s);
 }
@@ -260,15 +260,15 @@ TEST_F(ArrayCastWrapperTest, ManyDimensions) {
   ArrayObject* w = RuntimeCreateArrayCastWrapper(cube, base);
   ObjectHeader* good = RuntimeNewObject(base);
   ObjectHeader* bad = RuntimeNewObject(other);
-  auto set = Slot<void (*)(ArrayObject*, ObjectHeader*, ...)>(w, kArraySet);
-  auto get = Slot<ObjectHeader* (*)(ArrayObject*, ...)>(w, kArrayGet);
+  auto set = Slot<void (*)(ArrayObject*, ObjectHeader*, int32_t, ...)>(w, kArraySet);
+  auto get = Slot<ObjectHeader* (*)(ArrayObject*, int32_t, ...)>(w, kArrayGet);
   set(w, good, 1, 0, 1);
   EXPECT_TRUE(Raises(quendal::kIllegalCastExceptionDefinition, [&] { set(w, bad, 1, 0, 1); }));
   EXPECT_TRUE(Raises(quendal::kOutOfBoundsExceptionDefinition, [&] { get(w, 1, 0, 2); }));
   ObjectHeader* read = get(w, 1, 0, 1);
   EXPECT_EQ(read, good);
   RuntimeUnlockObject(read);
-  Slot<void (*)(ArrayObject*, ...)>(w, kArrayRedim)(w, 2, 0, 1);
+  Slot<void (*)(ArrayObject*, int32_t, ...)>(w, kArrayRedim)(w, 2, 0, 1);
   EXPECT_EQ(RuntimeUBound2Param(cube, 1), 2);
   EXPECT_EQ(RuntimeUBound2Param(w, 2), 0);
   Release(w);

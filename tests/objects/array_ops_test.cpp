@@ -91,8 +91,8 @@ TEST(ArrayCreate, BufferIsZeroedAndFirstIndexVariesFastest) {
   const auto* raw = static_cast<const int16_t*>(a->data);
   for (int i = 0; i < 24; i++) EXPECT_EQ(raw[i], 0);
 
-  using SetN = void (*)(ArrayObject*, int32_t, ...);
-  using GetN = int32_t (*)(ArrayObject*, ...);
+  using SetN = void (*)(ArrayObject*, int32_t, int32_t, ...);
+  using GetN = int32_t (*)(ArrayObject*, int32_t, ...);
   Slot<SetN>(a.get(), kArraySet)(a.get(), -7, 1, 0, 2);
   EXPECT_EQ(raw[1 + 3 * (0 + 2 * 2)], -7);
   EXPECT_EQ(Slot<GetN>(a.get(), kArrayGet)(a.get(), 1, 0, 2), -7) << "Int16 comes back sign-extended";
@@ -114,8 +114,8 @@ TEST(ArrayCreate, ValuesTravelInTheirNaturalRegisters) {
   EXPECT_EQ(Slot<float (*)(ArrayObject*, int32_t)>(singles.get(), kArrayGet)(singles.get(), 1), 2.5f);
 
   ArrayRef doubles(CreateArray(3, kArrayDouble, 0, 1, 1));
-  Slot<void (*)(ArrayObject*, double, ...)>(doubles.get(), kArraySet)(doubles.get(), -0.125, 0, 1, 1);
-  EXPECT_EQ(Slot<double (*)(ArrayObject*, ...)>(doubles.get(), kArrayGet)(doubles.get(), 0, 1, 1), -0.125);
+  Slot<void (*)(ArrayObject*, double, int32_t, ...)>(doubles.get(), kArraySet)(doubles.get(), -0.125, 0, 1, 1);
+  EXPECT_EQ(Slot<double (*)(ArrayObject*, int32_t, ...)>(doubles.get(), kArrayGet)(doubles.get(), 0, 1, 1), -0.125);
 
   ArrayRef bytes(CreateArray(1, kArrayUInt8, 0));
   Slot<void (*)(ArrayObject*, uint32_t, int32_t)>(bytes.get(), kArraySet)(bytes.get(), 0x1FF, 0);
@@ -245,11 +245,11 @@ TEST(ArrayRedim, SeveralDimensionsKeepElementsInPlace) {
   EXPECT_EQ(UBound(grid.get(), 2), 2) << "a refused redim changes nothing";
 
   ArrayRef cube(CreateArray(3, kArrayInt32, 1, 1, 1));
-  using SetN = void (*)(ArrayObject*, int32_t, ...);
-  using GetN = int32_t (*)(ArrayObject*, ...);
+  using SetN = void (*)(ArrayObject*, int32_t, int32_t, ...);
+  using GetN = int32_t (*)(ArrayObject*, int32_t, ...);
   Slot<SetN>(cube.get(), kArraySet)(cube.get(), 111, 1, 1, 1);
   Slot<SetN>(cube.get(), kArraySet)(cube.get(), 100, 1, 0, 0);
-  Slot<void (*)(ArrayObject*, ...)>(cube.get(), kArrayRedim)(cube.get(), 3, 1, 2);
+  Slot<void (*)(ArrayObject*, int32_t, ...)>(cube.get(), kArrayRedim)(cube.get(), 3, 1, 2);
   EXPECT_EQ(Slot<GetN>(cube.get(), kArrayGet)(cube.get(), 1, 1, 1), 111);
   EXPECT_EQ(Slot<GetN>(cube.get(), kArrayGet)(cube.get(), 1, 0, 0), 100);
   EXPECT_EQ(Slot<GetN>(cube.get(), kArrayGet)(cube.get(), 3, 1, 2), 0);
@@ -281,14 +281,15 @@ TEST(ArrayInsert, GrowthDoublesAndCopiesAroundTheGap) {
 }
 
 TEST(ArrayInsert, GrowthStepIsCapped) {
+  using InsertByteFn = void (*)(ArrayObject*, int32_t, uint32_t);
   ArrayRef a(CreateArray(1, kArrayUInt8, 15));
   a->growth = 0x10000;
-  Slot<InsertIntFn>(a.get(), kArrayInsert)(a.get(), 16, 1);
+  Slot<InsertByteFn>(a.get(), kArrayInsert)(a.get(), 16, 1);
   EXPECT_EQ(a->bufferLength, 16 + 0x10000);
   EXPECT_EQ(a->growth, 0x20000);
   Slot<RedimFn>(a.get(), kArrayRedim)(a.get(), 20);
   a->growth = 0x20000;
-  Slot<InsertIntFn>(a.get(), kArrayInsert)(a.get(), 0, 1);
+  Slot<InsertByteFn>(a.get(), kArrayInsert)(a.get(), 0, 1);
   EXPECT_EQ(a->bufferLength, 21 + 0x20000);
   EXPECT_EQ(a->growth, 0x20000);
 }

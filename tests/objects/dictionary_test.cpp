@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "runtime/base/allocation.h"
 #include "runtime/objects/dictionary.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/variant.h"
@@ -188,17 +189,17 @@ TEST_F(Dictionaries, ReferencesAreHeldOnceAndReleasedByEveryRemovalPath) {
 TEST_F(Dictionaries, FailedAllocationsLeaveTheDictionaryWhole) {
   for (int32_t i = 0; i < 46; i++) Set(Int(i), Int(i));
   ObjectRef key(Int(46)), value(Int(46));
-  FailRuntimeBufferAllocationForTesting(1); /* the new entry */
+  FailAllocationForTesting(1); /* the new entry */
   EXPECT_EQ(RaisedClass([&] { Set(key, value); }), "OutOfMemoryException");
   EXPECT_EQ(dictionaryCount(d_), 46);
   EXPECT_FALSE(dictionaryHasKey(d_, key.get()));
-  FailRuntimeBufferAllocationForTesting(2); /* the bins of the automatic resize */
+  FailAllocationForTesting(2); /* the bins of the automatic resize */
   Set(key, value);
   EXPECT_EQ(dictionaryCount(d_), 47);
   EXPECT_EQ(dictionaryGetBins(d_), 61) << "the old bins serve on";
   Set(Int(47), value);
   EXPECT_EQ(dictionaryGetBins(d_), 127);
-  FailRuntimeBufferAllocationForTesting(1);
+  FailAllocationForTesting(1);
   EXPECT_EQ(RaisedClass([&] { dictionarySetBins(d_, 1000); }), "OutOfMemoryException");
   EXPECT_EQ(dictionaryGetBins(d_), 127);
   EXPECT_EQ(d_->fixedBins, 0);

@@ -13,6 +13,8 @@
 */
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "runtime/objects/exception_classes.h"
@@ -22,6 +24,7 @@
 #include "runtime/objects/unhandled_exception.h"
 #include "runtime/text/string_core.h"
 #include "tests/objects/object_test_support.h"
+#include "tests/support/test_support.h"
 
 /* What the routines did; offsets are used by the assembly. */
 struct Marks {
@@ -37,7 +40,6 @@ static_assert(offsetof(Marks, nested) == 48);
 
 extern "C" {
 int64_t gFakeHookAfter = 0;
-void fake_own_handler(Marks*);
 void fake_inner(Marks*);
 void fake_outer(Marks*);
 void fake_nested(Marks*);
@@ -47,6 +49,8 @@ void fake_unlock_caller(Marks*, ObjectHeader*);
 void fake_raising_hook(ObjectHeader*);
 void fake_recurse();
 uint32_t fake_entry_raises();
+void fake_guarded_call(Marks*, void (*service)());
+void fake_checked_routine();
 extern const uint8_t __start_quendal_fake_image[];
 extern const uint8_t __stop_quendal_fake_image[];
 }
@@ -73,21 +77,6 @@ asm(R"(
   movq -24(%rbp), %rax
   movq $\value, \offset(%rax)
   .endm
-
-  .globl fake_own_handler
-fake_own_handler:
-  PROLOGUE
-  call RaiseNilObjectException
-  MARK 0, 1
-  HANDLER_RECORD 0x411, -16, 1f
-  movq -8(%rbp), %rsp
-  MARK 8, 1
-  movq -16(%rbp), %rcx
-  movq %rcx, 16(%rax)
-  movq $0, -16(%rbp)
-1:
-  leave
-  ret
 
   /* A method whose catch-all re-raises, releases and cleans up. */
   .globl fake_inner
@@ -207,6 +196,31 @@ fake_recurse:
   popq %rbp
   ret
 
+  /* Calls the service it is given inside its own protected region. */
+  .globl fake_guarded_call
+fake_guarded_call:
+  PROLOGUE
+  call *-32(%rbp)
+  MARK 0, 1
+  HANDLER_RECORD 0x411, -16, 1f
+  movq -8(%rbp), %rsp
+  MARK 8, 1
+  movq -16(%rbp), %rcx
+  movq %rcx, 16(%rax)
+  movq $0, -16(%rbp)
+1:
+  leave
+  ret
+
+  /* Begins as every compiled routine does: with the stack check. */
+  .globl fake_checked_routine
+fake_checked_routine:
+  pushq %rbp
+  movq %rsp, %rbp
+  call RuntimeStackCheck
+  popq %rbp
+  ret
+
   .globl fake_entry_raises
 fake_entry_raises:
   pushq %rbp
@@ -218,6 +232,20 @@ fake_entry_raises:
 
   .popsection
 )");
+
+/* Services that fail the way C++ code can: out of memory, and with an
+** exception that is not a raise. */
+QUENDAL_SERVICE void TestServiceRunsOutOfMemory() {
+  QUENDAL_SERVICE_BEGIN
+  throw std::bad_alloc();
+  QUENDAL_SERVICE_END_VOID
+}
+
+QUENDAL_SERVICE void TestServiceThrowsAnotherException() {
+  QUENDAL_SERVICE_BEGIN
+  throw std::runtime_error("not a raise");
+  QUENDAL_SERVICE_END_VOID
+}
 
 namespace quendal {
 namespace {
@@ -246,7 +274,7 @@ class ImageDispatch : public ::testing::Test {
 
 TEST_F(ImageDispatch, AMethodsOwnHandlerReceivesTheExceptionAndNothingAfterTheRaiseRuns) {
   Marks m{};
-  EXPECT_EQ(RaisedAtBoundary(fake_own_handler, &m), "");
+  EXPECT_EQ(RaisedAtBoundary(fake_guarded_call, &m, &RaiseNilObjectException), "");
   EXPECT_EQ(m.afterRaise, 0);
   EXPECT_EQ(m.handled, 1);
   ASSERT_EQ(ClassName(m.caught), "NilObjectException");
@@ -341,6 +369,39 @@ TEST_F(ImageDispatch, AnExceptionEscapingTheEntryRoutineTakesTheUnhandledPathOnc
   SetUnhandledExceptionHook(nullptr);
   EXPECT_EQ(CountingHookCalls, 1u);
   EXPECT_EQ(gHookClass, "NilObjectException");
+}
+
+TEST_F(ImageDispatch, AnAllocationFailureInAServiceReachesTheImageHandlerAsOutOfMemory) {
+  Marks m{};
+  EXPECT_EQ(RaisedAtBoundary(fake_guarded_call, &m, &TestServiceRunsOutOfMemory), "");
+  EXPECT_EQ(m.afterRaise, 0);
+  EXPECT_EQ(m.handled, 1);
+  ASSERT_EQ(ClassName(m.caught), "OutOfMemoryException");
+  EXPECT_EQ(m.caught->refCount, 1);
+  RuntimeUnlockObject(m.caught);
+  /* Called from native code, the failure arrives as the same raise. */
+  EXPECT_EQ(RaisedClass([] { TestServiceRunsOutOfMemory(); }), "OutOfMemoryException");
+}
+
+TEST_F(ImageDispatch, AnotherCppExceptionNeverReachesImageFrames) {
+  test::FailureCapture capture;
+  Marks m{};
+  EXPECT_EQ(RaisedAtBoundary(fake_guarded_call, &m, &TestServiceThrowsAnotherException), "");
+  EXPECT_TRUE(capture.Contains("Failure Condition: service exception"));
+  EXPECT_EQ(m.afterRaise, 1) << "the service returned its neutral result and the image went on";
+  EXPECT_EQ(m.handled, 0);
+  EXPECT_THROW(TestServiceThrowsAnotherException(), std::runtime_error) << "native callers get it as it is";
+}
+
+TEST_F(ImageDispatch, ImageCodeEnteredBesideTheTrampolineIsReported) {
+  {
+    test::FailureCapture capture;
+    CallRoutine(fake_checked_routine);
+    EXPECT_TRUE(capture.reports().empty());
+  }
+  test::FailureCapture capture;
+  fake_checked_routine();
+  EXPECT_TRUE(capture.Contains("Failure Condition: entered through QuendalImageCall"));
 }
 
 } // namespace

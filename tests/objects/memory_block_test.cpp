@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/base/allocation.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/memory_block.h"
 #include "runtime/objects/simple_vector.h"
@@ -253,16 +254,16 @@ TEST_F(MemoryBlocks, StringConversionsCopyTheBytes) {
 
 TEST_F(MemoryBlocks, FailedAllocationsChangeNothing) {
   MemoryBlockObject* b = OwnedWith({1, 2});
-  FailRuntimeBufferAllocationForTesting(1);
+  FailAllocationForTesting(1);
   EXPECT_EQ(RaisedClass([&] { memoryBlockSetSize(b, 100); }), "OutOfMemoryException");
   EXPECT_EQ(Bytes(b), (Raw{1, 2}));
   StringRef xyz(StringFromCString("xyz"));
-  FailRuntimeBufferAllocationForTesting(1);
+  FailAllocationForTesting(1);
   EXPECT_EQ(RaisedClass([&] { MemoryBlockFromStringOperator(b, xyz.get()); }), "OutOfMemoryException");
   EXPECT_EQ(Bytes(b), (Raw{1, 2}));
-  FailRuntimeBufferAllocationForTesting(1);
+  FailAllocationForTesting(1);
   EXPECT_EQ(newMemoryBlock(16), nullptr);
-  FailRuntimeBufferAllocationForTesting(1);
+  FailAllocationForTesting(1);
   EXPECT_EQ(RaisedClass([&] { memoryBlockNewConstructor(b, 8); }), "OutOfMemoryException");
   EXPECT_EQ(Bytes(b), (Raw{1, 2}));
 }

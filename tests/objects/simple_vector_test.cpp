@@ -3,6 +3,7 @@
 */
 #include <gtest/gtest.h>
 
+#include "runtime/base/allocation.h"
 #include "runtime/objects/simple_vector.h"
 #include "tests/support/test_support.h"
 
@@ -60,7 +61,7 @@ TEST(SimpleVectorGrowth, InsertsRemovesAndShrinksBackToTheStep) {
   FailureCapture capture;
   EXPECT_FALSE(v.InsertCopies(13, 1, 0));
   EXPECT_EQ(v.Count(), 12);
-  quendal::FailRuntimeBufferAllocationForTesting(1);
+  quendal::FailAllocationForTesting(1);
   EXPECT_FALSE(v.InsertCopies(0, 100, 1));
   EXPECT_EQ(v.Count(), 12);
   EXPECT_EQ(capture.reports().size(), 2u);
@@ -86,7 +87,7 @@ TEST(SimpleVectorFaults, FailedGrowthReportsAndKeepsTheItems) {
   SimpleVector<int32_t> v;
   for (int32_t i = 0; i < 16; i++) ASSERT_TRUE(v.Append(i));
   const int32_t* before = v.Items();
-  quendal::FailRuntimeBufferAllocationForTesting(1);
+  quendal::FailAllocationForTesting(1);
   EXPECT_FALSE(v.Append(16));
   EXPECT_TRUE(capture.Contains("mBuf"));
   EXPECT_EQ(v.Count(), 16);
@@ -98,7 +99,7 @@ TEST(SimpleVectorFaults, FailedGrowthReportsAndKeepsTheItems) {
 }
 
 TEST(SimpleVectorFaults, SeamCountsAllocations) {
-  quendal::FailRuntimeBufferAllocationForTesting(2);
+  quendal::FailAllocationForTesting(2);
   void* first = quendal::AllocateRuntimeBuffer(8, true);
   void* second = quendal::AllocateRuntimeBuffer(8, true);
   void* third = quendal::AllocateRuntimeBuffer(8, true);

@@ -11,24 +11,55 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <new>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
 
+#include "runtime/base/allocation.h"
 #include "runtime/base/failure_report.h"
 
 extern char** environ;
+
+/* operator new of every test binary: one more client of the allocation
+** seam.  Blocks come from malloc, so delete frees them. */
+void* operator new(std::size_t n) {
+  if (quendal::TakeInjectedAllocationFailure()) throw std::bad_alloc();
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return ::operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (quendal::TakeInjectedAllocationFailure()) return nullptr;
+  return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept { return ::operator new(n, tag); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace quendal::test {
 
 FailureCapture::FailureCapture() { SetFailureSink(&FailureCapture::Sink, this); }
 FailureCapture::~FailureCapture() { SetFailureSink(nullptr, nullptr); }
 
+/* Keeping a report must not use up an armed allocation failure meant for
+** the runtime, nor throw from the report path. */
 void FailureCapture::Sink(const char* text, void* context) {
+  const int32_t armed = AllocationsBeforeFailureForTesting();
+  FailAllocationForTesting(0);
   static_cast<FailureCapture*>(context)->reports_.emplace_back(text);
+  FailAllocationForTesting(armed);
 }
+
+AllocationFailure::AllocationFailure(int32_t n) { FailAllocationForTesting(n); }
+AllocationFailure::~AllocationFailure() { FailAllocationForTesting(0); }
+bool AllocationFailure::Fired() const { return AllocationsBeforeFailureForTesting() == 0; }
 
 std::string FailureCapture::all() const {
   std::string joined;

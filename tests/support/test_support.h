@@ -1,10 +1,18 @@
 /*
-** Shared helpers for the tests: capturing failure reports, temporary
-** folders, running the executables and reading files.
+** Shared helpers for the tests: capturing failure reports, failing the
+** N-th allocation, temporary folders, running the executables and reading
+** files.
+**
+** Every test binary replaces the global operator new (test_support.cpp):
+** it counts against the runtime's allocation seam (runtime/base/
+** allocation.h) and throws std::bad_alloc when the seam fails it, so an
+** out-of-memory loop reaches the runtime's std::string and std::vector
+** allocations as well as its own blocks.
 */
 #ifndef QUENDAL_TESTS_TEST_SUPPORT_H
 #define QUENDAL_TESTS_TEST_SUPPORT_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +39,19 @@ class FailureCapture {
 ** spread its arguments over several lines); "" when no folder of runtime/
 ** holds such a file or it has no such line. */
 std::string SourceAtReport(const std::string& report);
+
+/* While it lives, the n-th allocation from its creation on fails (the
+** runtime's blocks and every operator new).  Fired() tells whether the
+** operation got that far; a loop that arms 1, 2, 3, ... ends with the first
+** n an operation completes without reaching. */
+class AllocationFailure {
+ public:
+  explicit AllocationFailure(int32_t n);
+  ~AllocationFailure();
+  AllocationFailure(const AllocationFailure&) = delete;
+  AllocationFailure& operator=(const AllocationFailure&) = delete;
+  bool Fired() const;
+};
 
 /* A fresh folder under /tmp, removed with its contents on destruction. */
 class TempDir {

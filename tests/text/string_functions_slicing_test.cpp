@@ -167,25 +167,25 @@ TEST(CharTables, SingleByteCodePageTables) {
   EXPECT_EQ(latin1.hasLeadBytes, 0);
   EXPECT_EQ(latin1.upper[0xE9], 0xC9);
   EXPECT_EQ(latin1.lower[0xC9], 0xE9);
-  EXPECT_EQ(latin1.upper['a'], 'A');
-  EXPECT_EQ(latin1.upper['1'], '1');
+  EXPECT_EQ(latin1.upper[uint8_t('a')], 'A');
+  EXPECT_EQ(latin1.upper[uint8_t('1')], '1');
   EXPECT_EQ(latin1.space[0xA0] & 1, 1) << "no-break space is blank";
-  EXPECT_EQ(latin1.space[' '] & 1, 1);
-  EXPECT_EQ(latin1.space['x'] & 1, 0);
-  EXPECT_LT(latin1.collationRank['a'], latin1.collationRank['b']);
-  EXPECT_LT(latin1.collationRank['b'], latin1.collationRank['C']);
+  EXPECT_EQ(latin1.space[uint8_t(' ')] & 1, 1);
+  EXPECT_EQ(latin1.space[uint8_t('x')] & 1, 0);
+  EXPECT_LT(latin1.collationRank[uint8_t('a')], latin1.collationRank[uint8_t('b')]);
+  EXPECT_LT(latin1.collationRank[uint8_t('b')], latin1.collationRank[uint8_t('C')]);
   for (int b = 0; b < 256; ++b) EXPECT_EQ(latin1.collation[latin1.collationRank[b]], b);
   EXPECT_EQ(&CharTablesFor(kEncodingWindowsLatin1), &latin1) << "built once and kept";
 }
 
 TEST(CharTables, AsciiAndUnservedTags) {
   const CharTables& ascii = CharTablesFor(kEncodingASCII);
-  EXPECT_EQ(ascii.upper['z'], 'Z');
+  EXPECT_EQ(ascii.upper[uint8_t('z')], 'Z');
   EXPECT_EQ(ascii.upper[0xE9], 0xE9);
   const CharTables& none = CharTablesFor(0x7777); /* a base with no code page */
   EXPECT_EQ(CharTablesCodePage(0x7777), 0u);
-  EXPECT_EQ(none.upper['q'], 'Q');
-  EXPECT_EQ(none.space['\t'], 1);
+  EXPECT_EQ(none.upper[uint8_t('q')], 'Q');
+  EXPECT_EQ(none.space[uint8_t('\t')], 1);
   EXPECT_EQ(none.collation[200], 200);
 }
 
@@ -196,6 +196,6 @@ TEST(CharTables, DoubleByteCodePageHasOnlyLeadBytes) {
   EXPECT_EQ(sjis.leadByte[0x81], 1);
   EXPECT_EQ(sjis.leadByte[0xE0], 1);
   EXPECT_EQ(sjis.leadByte[0xA0], 0);
-  EXPECT_EQ(sjis.leadByte['a'], 0);
-  EXPECT_EQ(sjis.upper['a'], 0) << "case tables stay empty for double-byte code pages";
+  EXPECT_EQ(sjis.leadByte[uint8_t('a')], 0);
+  EXPECT_EQ(sjis.upper[uint8_t('a')], 0) << "case tables stay empty for double-byte code pages";
 }

@@ -122,7 +122,8 @@ TEST(StringRecord, AssignAndStringRef) {
   StringRef moved = std::move(copy);
   EXPECT_TRUE(copy.empty());
   EXPECT_EQ(a.get()->refCount, 2);
-  moved = moved; /* self copy-assignment */
+  StringRef& same = moved;
+  moved = same; /* self copy-assignment */
   EXPECT_EQ(a.get()->refCount, 2);
   ORVAstring handed = moved.release();
   EXPECT_EQ(a.get()->refCount, 2);

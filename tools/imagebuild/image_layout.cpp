@@ -35,7 +35,6 @@ namespace {
 constexpr uint64_t kMaxSegment = 0x7FFFFFFF;  /* operands are 32-bit, sign-extended */
 constexpr uint64_t kMaxAlign = 4096;
 constexpr uint8_t kCodeFill = 0xCC;           /* int3 between code sections */
-constexpr uint32_t kStringHeaderSize = 20;
 
 enum class Placement { kNone, kCode, kStrings, kData };
 
