@@ -23,6 +23,12 @@ std::string Windows(const std::string& posix) {
   return path;
 }
 
+using Rows = std::vector<std::vector<std::string>>;
+
+bool HasLineStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
 std::string ColumnList(const std::vector<SqliteColumn>& columns) {
   std::string list;
   for (const SqliteColumn& c : columns) list += (list.empty() ? "" : ",") + c.name;
@@ -93,9 +99,7 @@ TEST(MarluneConversion, BringsEveryTableAndValueAcross) {
   EXPECT_NE(summary->find(": 300 rows read, 300 rows written, 225 values converted from code page 1252, "),
             std::string::npos)
       << *summary;
-  EXPECT_NE(std::find_if(log.begin(), log.end(),
-                         [](const std::string& line) { return line.rfind("Table Elements as Comet: 20 rows read", 0) == 0; }),
-            log.end());
+  EXPECT_TRUE(HasLineStartingWith(log, "Table Elements as Comet: 20 rows read"));
 }
 
 TEST(MarluneConversion, ObservationsOnlyWhenAsked) {
@@ -136,7 +140,7 @@ TEST(MarluneConversion, SchemaBuilderEdgeCases) {
   std::string db = w.File("new.apd");
   EXPECT_EQ(SqliteTables(db), (std::vector<std::string>{"Comet", "N", "T"}));
   EXPECT_EQ(SqliteRows(db, "select sql from sqlite_master where name='N'"),
-            (std::vector<std::vector<std::string>>{{"t:CREATE TABLE N(a integer, b varchar)"}}));
+            (Rows{{"t:CREATE TABLE N(a integer, b varchar)"}}));
   std::vector<SqliteColumn> t = SqliteColumns(db, "T");
   ASSERT_EQ(t.size(), 10u);
   auto column = [&](const std::string& name) {
@@ -149,27 +153,24 @@ TEST(MarluneConversion, SchemaBuilderEdgeCases) {
   EXPECT_EQ(column("picture").declaredType, "");
   EXPECT_EQ(column("level").declaredType, "integer");
   EXPECT_EQ(column("ratio").declaredType, "double");
-  EXPECT_EQ(SqliteRows(db, "select Idx, IsDefault, d, t, amount, note, picture, story, level, ratio from T order by Idx"),
-            (std::vector<std::vector<std::string>>{
+  EXPECT_EQ(SqliteRows(db, "select Idx, IsDefault, d, t, amount, note, picture, story, level, ratio from T "
+                           "order by Idx"),
+            (Rows{
                 {"i:1", "i:1", "t:2007-03-01", "t:05:06:07", "r:1.25", "t:Caf\xC3\xA9 10\xC2\xB0", "b:00FF807A",
                  "t:long", "i:-3", "r:0.100000001490116"},
                 {"i:2", "i:0", "t:1066-10-14", "t:23:59:59", "n", "t:na\xC3\xAFve", "n", "n", "n", "n"}}));
   EXPECT_EQ(SqliteRows(db, "select a, b from N order by rowid"),
-            (std::vector<std::vector<std::string>>{{"i:1", "t:x"}, {"n", "n"}, {"i:3", "n"}}));
-  EXPECT_EQ(SqliteRows(db, "select Idx, Name from Comet"), (std::vector<std::vector<std::string>>{{"i:7", "t:Hale-Bopp"}}));
+            (Rows{{"i:1", "t:x"}, {"n", "n"}, {"i:3", "n"}}));
+  EXPECT_EQ(SqliteRows(db, "select Idx, Name from Comet"), (Rows{{"i:7", "t:Hale-Bopp"}}));
   EXPECT_EQ(ReadFile(plan), original);
-  std::vector<std::string> log = w.LogLines();
-  EXPECT_NE(std::find_if(log.begin(), log.end(),
-                         [](const std::string& l) {
-                           return l.rfind("Table T: 2 rows read, 2 rows written, 1 values converted from code page 1252, ", 0) == 0;
-                         }),
-            log.end());
+  EXPECT_TRUE(HasLineStartingWith(w.LogLines(),
+                                  "Table T: 2 rows read, 2 rows written, 1 values converted from code page 1252, "));
 
   /* Another code page for the texts that are not UTF-8. */
   RunResult cp1250 = w.Run({"1", plan, w.File("new.apd"), "1"}, {{"MARLUNE_SOURCE_ENCODING", "windows-1250"}});
   ASSERT_EQ(cp1250.exitCode, 0) << cp1250.err;
   EXPECT_EQ(SqliteRows(db, "select note from T where Idx=1"),
-            (std::vector<std::vector<std::string>>{{"t:Caf\xC3\xA9 10\xC2\xB0"}}));
+            (Rows{{"t:Caf\xC3\xA9 10\xC2\xB0"}}));
   RunResult bad = w.Run({"1", plan, w.File("new.apd"), "1"}, {{"MARLUNE_SOURCE_ENCODING", "klingon"}});
   EXPECT_EQ(bad.exitCode, 3);
   EXPECT_NE(bad.err.find("MARLUNE_SOURCE_ENCODING names no code page that can be read: klingon"), std::string::npos)
@@ -191,12 +192,12 @@ TEST(MarluneConversion, MigrationsEditTheSchema) {
     std::vector<SqliteColumn> columns = SqliteColumns(two, table);
     EXPECT_EQ(columns.back().name == "Active" || columns[columns.size() - 2].name == "Active", true) << table;
     EXPECT_EQ(SqliteRows(two, std::string("select distinct Active from ") + table),
-              (std::vector<std::vector<std::string>>{{"i:1"}}))
+              (Rows{{"i:1"}}))
         << table;
   }
   EXPECT_EQ(SqliteColumns(two, "Telescopes").back().name, "Mount");
   EXPECT_EQ(SqliteColumns(two, "Telescopes").back().declaredType, "text");
-  EXPECT_EQ(SqliteRows(two, "select distinct Mount from Telescopes"), (std::vector<std::vector<std::string>>{{"t:"}}));
+  EXPECT_EQ(SqliteRows(two, "select distinct Mount from Telescopes"), (Rows{{"t:"}}));
   EXPECT_EQ(SqliteColumns(two, "Elements").size(), 8u);
 
   ASSERT_EQ(w.Run({"3", plan, w.File("three.apd")}).exitCode, 0);
@@ -206,10 +207,11 @@ TEST(MarluneConversion, MigrationsEditTheSchema) {
   ASSERT_NE(rating, observations.end());
   EXPECT_EQ(rating->declaredType, "varchar");
   EXPECT_EQ(SqliteRows(w.File("three.apd"), "select typeof(Rating) from Observations limit 1"),
-            (std::vector<std::vector<std::string>>{{"t:text"}}));
+            (Rows{{"t:text"}}));
 
-  ASSERT_EQ(w.Run({"7", plan, w.File("seven.apd")}).exitCode, 0);
-  EXPECT_EQ(SqliteColumns(w.File("seven.apd"), "Sites").size(), 8u);
+  ASSERT_EQ(w.Run({"0", plan, w.File("zero.apd")}).exitCode, 0);
+  EXPECT_EQ(SqliteColumns(w.File("zero.apd"), "Sites").size(), 8u);
+  EXPECT_EQ(SqliteColumns(w.File("zero.apd"), "Observations"), SqliteColumns(w.File("two.apd"), "Observations"));
   EXPECT_EQ(ReadFile(plan), original);
 }
 
@@ -255,7 +257,8 @@ TEST(MarluneConversion, ATableThatCannotBeWrittenWholeFailsTheConversion) {
   }
   RunResult clash = w.Run({"1", twice, w.File("new.apd"), "1"});
   EXPECT_EQ(clash.exitCode, 3);
-  EXPECT_NE(clash.err.find("Unable to convert table Elements: 0 rows read, 0 rows written: create table Comet(a integer)"),
+  EXPECT_NE(clash.err.find("Unable to convert table Elements: 0 rows read, 0 rows written: "
+                           "create table Comet(a integer)"),
             std::string::npos)
       << clash.err;
   EXPECT_EQ(w.Entries(), (std::vector<std::string>{"plan.apd", "twice.apd"}));

@@ -197,7 +197,8 @@ std::vector<std::vector<std::string>> SqliteRows(const std::string& path, const 
 void SqliteExecute(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
   char* error = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK || sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     ADD_FAILURE() << path << ": " << (error ? error : sqlite3_errmsg(db));
   }
   sqlite3_free(error);

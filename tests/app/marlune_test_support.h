@@ -83,6 +83,7 @@ struct SqliteColumn {
   std::string name;
   std::string declaredType; /* lower case (SQLite reports INTEGER and TEXT in capitals) */
   int keyPosition; /* 0 when not in the primary key */
+  bool operator==(const SqliteColumn&) const = default;
 };
 
 std::vector<std::string> SqliteTables(const std::string& path);

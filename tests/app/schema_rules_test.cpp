@@ -129,10 +129,10 @@ TEST(TextRepair, KeepsUtf8AndConvertsTheCodePage) {
   std::optional<TextRepair> repair = TextRepair::ForCodePage(1252);
   ASSERT_TRUE(repair);
   bool converted = true;
-  std::optional<StringRef> kept = repair->Repair(Text("Sonneberg \xE2\x80\x93 S\xC3\xBC" "d").get(), &converted);
+  std::optional<StringRef> kept = repair->Repair(Text("Sonneberg \xE2\x80\x93 S\303\274d").get(), &converted);
   ASSERT_TRUE(kept);
   EXPECT_FALSE(converted);
-  EXPECT_EQ(Str(*kept), "Sonneberg \xE2\x80\x93 S\xC3\xBC" "d");
+  EXPECT_EQ(Str(*kept), "Sonneberg \xE2\x80\x93 S\303\274d");
 
   /* The engine's text: bytes of no encoding, tagged as runtime text. */
   StringRef cp1252(quendal::StringCreate("Caf\xE9 10\xB0 \x80", kEncodingASCII));

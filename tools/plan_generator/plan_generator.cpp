@@ -161,8 +161,9 @@ Value Bytes(const std::string& bytes) { return {false, bytes, Hex(bytes)}; }
 
 Value Null() { return {true, "", "NULL"}; }
 
-const char* const kSiteNames[] = {"Backyard", "Pic du Midi", "Caf\xE9 Sternwarte", "Sternwarte Sonneberg \xE2\x80\x93 S\xC3\xBC" "d",
-                                  "Dark Sky Park"};
+/* "Caf\xE9" is Windows-1252; the en dash and u-umlaut of Sonneberg are UTF-8. */
+const char* const kSiteNames[] = {"Backyard", "Pic du Midi", "Caf\xE9 Sternwarte",
+                                  "Sternwarte Sonneberg \xE2\x80\x93 S\303\274d", "Dark Sky Park"};
 const char* const kObjects[] = {"M31", "M42", "NGC 7000", "Jupiter", "Saturn", "M13", "C/2020 F3", "Albireo"};
 
 std::vector<Value> SiteRow(long long i) {
@@ -171,7 +172,7 @@ std::vector<Value> SiteRow(long long i) {
   return {Integer(i), TextValue(std::string(name) + (i >= 5 ? " " + std::to_string(i) : ""), cp1252),
           Real(43.5 + double(i % 90) / 7.0), Real(-0.25 * double(i % 700)), Single(float(i % 3000) + 0.5f),
           Integer(i % 24 - 12), Flag(i == 1),
-          i % 3 == 0 ? Null() : TextValue("Horizon 10\xB0 in the south, n\xE9" "e " + std::to_string(i), true)};
+          i % 3 == 0 ? Null() : TextValue("Horizon 10\xB0 in the south, n\351e " + std::to_string(i), true)};
 }
 
 std::vector<Value> TelescopeRow(long long i) {
