@@ -113,16 +113,19 @@ ItemRef SiblingOf(FolderItemObject* item, const std::string& name) {
 }
 
 /* The working copy of a conversion into destination: made empty (with the
-** temporary file of an earlier run that was killed) when the conversion
-** begins, deleted when it ends without having become the destination. */
+** temporary file of an earlier run that was killed, and its journal) when
+** the conversion begins, deleted when it ends without having become the
+** destination. */
 class WorkingCopy {
  public:
   explicit WorkingCopy(FolderItemObject* destination) {
     StringRef name(fileNameGetter(Need(destination)));
     item_ = SiblingOf(destination, WorkingCopyName(Utf8Of(name.get())));
     FolderItemDelete(Need(item_.get()));
-    ItemRef leftover = SiblingOf(destination, kTemporaryFileName);
-    FolderItemDelete(Need(leftover.get()));
+    for (const std::string& leftover : {std::string(kTemporaryFileName), kTemporaryFileName + std::string("-journal")}) {
+      ItemRef item = SiblingOf(destination, leftover);
+      FolderItemDelete(Need(item.get()));
+    }
   }
   ~WorkingCopy() {
     if (item_) FolderItemDelete(item_.get());
