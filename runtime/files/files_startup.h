@@ -3,8 +3,8 @@
 **
 ** InitializeFilesLayer, called once by start-up before image code runs
 ** (calling it again does nothing): registers the classes of this layer
-** (Date, FolderItem, Permissions, TextOutputStream, TextInputStream,
-** BinaryStream), creates the data-file lock and installs the object
+** (Date, FolderItem, Permissions, VirtualVolume, TextOutputStream,
+** TextInputStream, BinaryStream), creates the data-file lock and installs the object
 ** layer's Date support table.  Each piece also makes itself on first use,
 ** so nothing breaks when a test or tool skips this call; start-up calls it
 ** so that an image finds every class by name from its first instruction.

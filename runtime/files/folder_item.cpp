@@ -11,6 +11,7 @@
 #include "runtime/files/date.h"
 #include "runtime/files/folder_item_host.h"
 #include "runtime/files/folder_paths.h"
+#include "runtime/files/virtual_volume.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
 #include "runtime/platform/errors.h"
@@ -97,6 +98,10 @@ const AccessorDefinition kFolderItemMembers[] = {
     {QUENDAL_ENTRY(FolderItemLaunch), "Launch%%o<FolderItem>b", kNoEntry, nullptr, 0},
     {QUENDAL_ENTRY(FolderItemGetSaveInfo), "GetSaveInfo%s%o<FolderItem>o<FolderItem>i4", kNoEntry, nullptr, 0},
     {QUENDAL_ENTRY(FolderItemGetRelative), "GetRelative%o<FolderItem>%o<FolderItem>s", kNoEntry, nullptr, 0},
+    {QUENDAL_ENTRY(FolderItemCreateVirtualVolume), "CreateVirtualVolume%o<VirtualVolume>%o<FolderItem>", kNoEntry,
+     nullptr, 0},
+    {QUENDAL_ENTRY(FolderItemOpenAsVirtualVolume), "OpenAsVirtualVolume%o<VirtualVolume>%o<FolderItem>", kNoEntry,
+     nullptr, 0},
 };
 
 const InstanceVariableDefinition kFolderItemProperties[] = {
@@ -130,6 +135,7 @@ const InstanceVariableDefinition kFolderItemProperties[] = {
     {"IsReadable", 0, "Boolean", 25, 0, QUENDAL_ENTRY(FolderItemIsCurrentlyReadable), kNoEntry},
     {"IsWriteable", 0, "Boolean", 26, 0, QUENDAL_ENTRY(FolderItemIsCurrentlyWriteable), kNoEntry},
     {"LastErrorCode", 0, "Integer", 27, 0, QUENDAL_ENTRY(FolderItemGetLastError), QUENDAL_ENTRY(FolderItemSetLastError)},
+    {"VirtualVolume", 0, "VirtualVolume", 28, 0, QUENDAL_ENTRY(folderVirtVolGetter), kNoEntry},
 };
 
 /* Permission bits by property, the accessor parameter of each. */
@@ -182,6 +188,7 @@ void RegisterFolderItemClasses() {
   registered = true;
   RegisterDateClass(); /* the dates' type name must be known first */
   RegisterIntrinsicClass(&kFolderItemDefinition);
+  RegisterVirtualVolumeClass(); /* FolderItem's members name it */
   RegisterIntrinsicClass(&kPermissionsDefinition);
 }
 

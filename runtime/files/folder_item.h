@@ -6,9 +6,9 @@
 ** being constructed.  The shell services below check the object, forward
 ** to a virtual operation of the implementation and wrap any implementation
 ** they get back into a new FolderItem.  Implementations: FolderItemImpWin32
-** for the host file system (folder_item_host.h); one for files inside a
-** virtual volume is added beside it, and the shell never needs to know
-** which one it holds.
+** for the host file system (folder_item_host.h) and FolderItemImpVirtual
+** for files inside a virtual volume (folder_item_virtual.h); the shell
+** never needs to know which one it holds.
 **
 ** A FolderItem never holds an open file: every query asks the file system
 ** again.  Besides its path an implementation keeps only its LastErrorCode,
@@ -95,7 +95,7 @@ class FolderItemImp {
 
   virtual std::string Name() = 0;
   virtual bool SetName(const std::string& name) = 0;
-  /* The path; a folder's ends with "\". */
+  /* The path; a host folder's ends with "\", a volume folder's with "/". */
   virtual std::string AbsolutePath() = 0;
   virtual std::string DisplayName() = 0;
   virtual std::string ShellPath() = 0;
@@ -168,7 +168,7 @@ class FolderItemImp {
 extern const ObjectDefinition kFolderItemDefinition;
 extern const ObjectDefinition kPermissionsDefinition;
 
-/* Registers FolderItem and Permissions (once). */
+/* Registers FolderItem, Permissions and VirtualVolume (once). */
 void RegisterFolderItemClasses();
 
 /* A new FolderItem (owned) around an owned implementation; null for a

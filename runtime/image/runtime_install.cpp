@@ -16,6 +16,7 @@
 #include "runtime/files/folder_item.h"
 #include "runtime/files/folder_item_links.h"
 #include "runtime/files/streams_links.h"
+#include "runtime/files/virtual_volume_links.h"
 #include "runtime/image/host_environment_install.h"
 #include "runtime/image/runtimemainloop.h"
 #include "runtime/image/startup.h"
@@ -53,6 +54,7 @@ void InstallLinkTable() {
   LinkInstallProvisions(DatesLinkProvisions());
   LinkInstallProvisions(PluginsLinkProvisions());
   LinkInstallProvisions(DatabaseLinkProvisions());
+  LinkInstallProvisions(VirtualVolumeLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
