@@ -122,7 +122,8 @@ class WorkingCopy {
     StringRef name(fileNameGetter(Need(destination)));
     item_ = SiblingOf(destination, WorkingCopyName(Utf8Of(name.get())));
     FolderItemDelete(Need(item_.get()));
-    for (const std::string& leftover : {std::string(kTemporaryFileName), kTemporaryFileName + std::string("-journal")}) {
+    const std::string temporary = kTemporaryFileName;
+    for (const std::string& leftover : {temporary, temporary + "-journal"}) {
       ItemRef item = SiblingOf(destination, leftover);
       FolderItemDelete(Need(item.get()));
     }
