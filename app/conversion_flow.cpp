@@ -15,7 +15,7 @@
 #include "app/database_stuff.h"
 #include "app/nil_check.h"
 #include "app/object_ref.h"
-#include "app/pending_services.h"
+#include "runtime/database/single_file_engine.h"
 #include "runtime/files/streams.h"
 #include "runtime/image/console_output.h"
 #include "runtime/image/runtimemainloop.h"
@@ -245,7 +245,7 @@ int32_t AppRun(ObjectHeader* object, ArrayObject* args) {
 
 int32_t AppConvertPlanDocument(AppObject* app, FolderItemObject* source, FolderItemObject* destination,
                                bool doObs) {
-  Ref<DatabaseObject> database(PendingOpenORVADatabase(source));
+  Ref<DatabaseObject> database(openORVADatabase(source));
   if (database) {
     databaseClose(database.get());
     database.reset();

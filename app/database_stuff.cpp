@@ -8,9 +8,9 @@
 
 #include "app/nil_check.h"
 #include "app/object_ref.h"
-#include "app/pending_services.h"
 #include "app/plugin_glue.h"
 #include "app/row_copy.h"
+#include "runtime/database/single_file_engine.h"
 #include "runtime/image/runtimemainloop.h"
 #include "runtime/objects/exception_classes.h"
 #include "runtime/objects/exceptions.h"
@@ -184,7 +184,7 @@ bool Conversion::Run(ORVAstring skipTables, ORVAstring renames, ORVAstring typeC
   std::string problem;
   repair_ = TextRepair::FromEnvironment(&problem);
   if (!repair_) return Fail(problem);
-  source_ = DatabaseRef(PendingOpenORVADatabase(file_));
+  source_ = DatabaseRef(openORVADatabase(file_));
   if (!source_) {
     StringRef path(fileAbsolutePathGetter(file_));
     return Fail("Unable to open as a single-file database: " + Utf8Of(path.get()));

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/pending_services.h"
+#include "runtime/database/database_interface.h"
 #include "runtime/objects/scalar_arithmetic.h"
 #include "runtime/objects/variant.h"
 #include "runtime/text/number_text.h"
@@ -110,7 +110,7 @@ bool RowCopier::CopyValue(DatabaseRecordObject* record, const Column& column, st
       return true;
     }
   }
-  ObjectRef value(PendingFieldValue(field));
+  ObjectRef value(CursorFieldValueGetter(field));
   switch (VarType(value.get())) {
     case quendal::kTypeNil: return true;
     case quendal::kTypeInteger: setDatabaseRecordIntegerColumn(record, name, VariantToInt32(value.get())); return true;

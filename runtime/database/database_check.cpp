@@ -7,6 +7,7 @@
 */
 #include "runtime/database/database_check.h"
 
+#include "runtime/database/db_format.h"
 #include "runtime/database/single_file_database.h"
 #include "runtime/database/table_cursor.h"
 #include "runtime/database/tree_cursor.h"
@@ -77,6 +78,30 @@ CheckReport CheckDatabaseFile(const std::string& path) {
   }
   report.ok = true;
   return report;
+}
+
+std::vector<DbFault> CheckEveryPage(const std::string& path) {
+  std::vector<DbFault> faults;
+  DbFault fault;
+  std::unique_ptr<DbFile> file;
+  if (DbFile::Open(path, OpenAccess::kReadOnly, &file, &fault) != DbStatus::kOk) return {fault};
+  for (uint32_t page = 0; page < file->pageCount(); page++) {
+    PageRef loaded;
+    if (file->Fetch(page, &loaded) != DbStatus::kOk) faults.push_back(*file->fault());
+    file->ClearFault();
+  }
+  const uint32_t pages = file->pageCount();
+  file.reset(); /* the file is held without sharing */
+  StorageFile storage;
+  uint64_t length = 0;
+  if (storage.OpenExisting(path, OpenAccess::kReadOnly) && storage.Length(&length) && length > PageOffset(pages)) {
+    DbFault tail;
+    (void)DB_CORRUPT(&tail, pages, kNoOffset,
+                     "the file ends inside a page: " + std::to_string(length - PageOffset(pages)) +
+                         " bytes after the last whole page");
+    faults.push_back(tail);
+  }
+  return faults;
 }
 
 } // namespace quendal::db

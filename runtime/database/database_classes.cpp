@@ -12,6 +12,8 @@
 #include <cstddef>
 
 #include "runtime/database/database_interface.h"
+#include "runtime/database/single_file_engine.h"
+#include "runtime/files/folder_item.h"
 #include "runtime/objects/object_kinds.h"
 
 namespace quendal {
@@ -100,6 +102,9 @@ const AccessorDefinition kDatabaseFieldMembers[] = {
     {PROVIDED(CursorFieldConvertToInt64), "Operator_Convert%i8%o<DatabaseField>", {nullptr, nullptr}, nullptr, 0},
     {PROVIDED(CursorFieldConvertToDouble), "Operator_Convert%f8%o<DatabaseField>", {nullptr, nullptr}, nullptr, 0},
     {PROVIDED(CursorFieldConvertToBoolean), "Operator_Convert%b%o<DatabaseField>", {nullptr, nullptr}, nullptr, 0},
+    /* a Variant property: declared by its accessors' signatures */
+    {PROVIDED(CursorFieldValueGetter), "Value%v%o<DatabaseField>", PROVIDED(CursorFieldValueSetter),
+     "=Value%%o<DatabaseField>v", 0},
 };
 
 const InstanceVariableDefinition kDatabaseFieldProperties[] = {
@@ -164,6 +169,32 @@ const ObjectDefinition kDatabaseRecordDefinition = {
     .mPropertyTableSize = 1,
 };
 
+const AccessorDefinition kOldFormatMembers[] = {
+    {PROVIDED(ORVADatabaseConstructor), "ORVADatabaseOldFormat%%o<ORVADatabaseOldFormat>", {nullptr, nullptr},
+     nullptr, 0},
+    {PROVIDED(ORVADatabaseConnect), "Connect%b%o<ORVADatabaseOldFormat>", {nullptr, nullptr}, nullptr, 0},
+    {PROVIDED(ORVADatabaseCreateDatabaseFile), "CreateDatabaseFile%b%o<ORVADatabaseOldFormat>", {nullptr, nullptr},
+     nullptr, 0},
+};
+
+const InstanceVariableDefinition kOldFormatProperties[] = {
+    {"DatabaseFile", 0, "FolderItem", 7, 0, PROVIDED(ORVADatabaseFolderItemGetter),
+     PROVIDED(ORVADatabaseFolderItemSetter)},
+};
+
+/* The single-file engine's class (single_file_engine.h). */
+const ObjectDefinition kOldFormatDefinition = {
+    .className = "ORVADatabaseOldFormat",
+    .super = &kDatabaseDefinition,
+    .objectSize = sizeof(ORVADatabaseObject),
+    .finalizer = PROVIDED(ORVADatabaseDestructor),
+    .accessors = kOldFormatMembers,
+    .accessorCount = sizeof(kOldFormatMembers) / sizeof(kOldFormatMembers[0]),
+    .instanceVariables = kOldFormatProperties,
+    .instanceVariableCount = 1,
+    .mPropertyTableSize = 8,
+};
+
 const AccessorDefinition kScrollableCursorMembers[] = {
     {QUENDAL_ENTRY(ScrollableCursorConstructor), "ScrollableCursor%%o<ScrollableCursor>o<RecordSet>",
      {nullptr, nullptr}, nullptr, 0},
@@ -193,11 +224,14 @@ void RegisterDatabaseClasses() {
   RegisterIntrinsicClass(&kDatabaseFieldDefinition);
   RegisterIntrinsicClass(&kDatabaseRecordDefinition);
   RegisterIntrinsicClass(&kScrollableCursorDefinition);
+  RegisterFolderItemClasses(); /* DatabaseFile's type */
+  RegisterIntrinsicClass(&kOldFormatDefinition);
 }
 
 ClassRecord* DatabaseClass() { return LookupObjectDefinition(&kDatabaseDefinition); }
 ClassRecord* RecordSetClass() { return LookupObjectDefinition(&kRecordSetDefinition); }
 ClassRecord* DatabaseFieldClass() { return LookupObjectDefinition(&kDatabaseFieldDefinition); }
 ClassRecord* DatabaseRecordClass() { return LookupObjectDefinition(&kDatabaseRecordDefinition); }
+ClassRecord* OldFormatDatabaseClass() { return LookupObjectDefinition(&kOldFormatDefinition); }
 
 } // namespace quendal

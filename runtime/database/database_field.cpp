@@ -24,8 +24,17 @@
 **   DateValue     a Date of the date, time or time stamp fields (year 1,
 **                 January 1, 00:00:00 for what the code does not carry);
 **                 a pending edit read as SQL date-time text
+**   Value         a Variant: integers 2, 3 an Integer box, 19 an Int64 box,
+**                 6, 7 a Double box, 11 a Currency box, 12 a Boolean box,
+**                 texts and bytes (and a pending edit) a String box, 8 a
+**                 Date at 00:00:00, 9 a Date with year, month and day 0,
+**                 10 a Date of all six fields; no value: nil
 ** Setters turn their value into text and assign it with setString, which
-** acts only between Edit and Update.
+** acts only between Edit and Update.  The Value setter goes by the
+** variant's kind: integers as decimal, Single and Double with 20
+** significant digits, a Date as SQL date-time text, a Boolean as
+** "true"/"false", nil and other objects as SQL NULL, anything else as its
+** String conversion.
 */
 #include <cerrno>
 #include <cstdlib>
@@ -35,6 +44,8 @@
 #include "runtime/database/database_internal.h"
 #include "runtime/database/database_values.h"
 #include "runtime/objects/exceptions.h"
+#include "runtime/objects/variant.h"
+#include "runtime/objects/variant_boxes.h"
 #include "runtime/text/number_scan.h"
 #include "runtime/text/string_core.h"
 
@@ -231,6 +242,62 @@ void AssignText(DatabaseFieldObject* field, const std::string& text) {
   AssignPending(field, value.get());
 }
 
+ObjectHeader* StringVariant(ORVAstring owned) {
+  StringRef text(owned);
+  return StringToVariant(text.get());
+}
+
+/* Value of an engine value, by its type code (a new reference or nil). */
+ObjectHeader* VariantOfValue(const EngineValue& v) {
+  switch (v.type()) {
+    case kORVAColumnSmallInt: return Int32ToVariant(v.Read<int16_t>());
+    case kORVAColumnInteger: return Int32ToVariant(v.Read<int32_t>());
+    case kORVAColumnInt64: return Int64ToVariant(v.Read<int64_t>());
+    case kORVAColumnFloat: return DoubleToVariant(v.Read<float>());
+    case kORVAColumnDouble: return DoubleToVariant(v.Read<double>());
+    case kORVAColumnCurrency: return CurrencyToVariant(v.Read<int64_t>());
+    case kORVAColumnBoolean: return BooleanToVariant(v.Read<uint8_t>() != 0);
+    case kORVAColumnDate: case kORVAColumnTimeStamp: return NewDateObject(v.Fields());
+    case kORVAColumnTime: {
+      DateFields f = v.Fields();
+      f.year = f.month = f.day = 0;
+      return NewDateObject(f);
+    }
+    case kORVAColumnString: return StringToVariant(v.String());
+    default: return IsBytesCode(v.type()) ? StringVariant(StringCreate(v.Text(), kEncodingASCII)) : nullptr;
+  }
+}
+
+bool IsBox(ObjectHeader* value, const ObjectDefinition& definition) {
+  return value->classPtr == LookupObjectDefinition(&definition);
+}
+
+/* The text the Value setter assigns; false for SQL NULL. */
+bool TextOfVariant(ObjectHeader* value, std::string* text) {
+  switch (VarType(value)) {
+    case kTypeNil: case kTypeObject: return false;
+    case kTypeInteger: case kTypeLong:
+      if (IsBox(value, kVariantUInt32Definition) || IsBox(value, kVariantUInt64Definition)) {
+        *text = std::to_string(VariantToUInt64(value));
+      } else {
+        *text = std::to_string(VariantToInt64(value));
+      }
+      return true;
+    case kTypeSingle: case kTypeDouble: *text = FormatGeneralNumber(VariantToDouble(value), 20); return true;
+    case kTypeBoolean: *text = VariantToBoolean(value) ? "true" : "false"; return true;
+    case kTypeDate: {
+      DateFields f;
+      if (DateFieldsOfObject(value, &f)) *text = SqlDateTimeText(f);
+      return true;
+    }
+    default: {
+      StringRef converted(VariantToString(value));
+      *text = Utf8TextOf(converted.get());
+      return true;
+    }
+  }
+}
+
 } // namespace
 
 } // namespace quendal
@@ -361,6 +428,27 @@ extern "C" void CursorFieldBooleanValueSetter(DatabaseFieldObject* field, bool v
 extern "C" void cursorFieldDateValueSetter(DatabaseFieldObject* field, ObjectHeader* date) {
   DateFields f;
   if (DateFieldsOfObject(date, &f)) AssignText(field, SqlDateTimeText(f));
+}
+
+QUENDAL_SERVICE ObjectHeader* CursorFieldValueGetter(DatabaseFieldObject* field) {
+  QUENDAL_SERVICE_BEGIN
+  bool pending = false;
+  ORVAstring edit = PendingText(field, &pending);
+  if (pending) return StringToVariant(edit);
+  EngineValue v(field);
+  return v.has() ? VariantOfValue(v) : nullptr;
+  QUENDAL_SERVICE_END(nullptr)
+}
+
+QUENDAL_SERVICE void CursorFieldValueSetter(DatabaseFieldObject* field, ObjectHeader* value) {
+  QUENDAL_SERVICE_BEGIN
+  std::string text;
+  if (TextOfVariant(value, &text)) {
+    AssignText(field, text);
+  } else {
+    AssignPending(field, nullptr);
+  }
+  QUENDAL_SERVICE_END_VOID
 }
 
 extern "C" ObjectHeader* CursorFieldConvertToDate(DatabaseFieldObject* field) {

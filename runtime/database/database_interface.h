@@ -118,13 +118,16 @@ struct ScrollableCursorObject {
 
 namespace quendal {
 
-/* Registers the five classes with the intrinsic class map, once. */
+/* Registers the classes with the intrinsic class map, once: Database,
+** RecordSet, DatabaseField, DatabaseRecord, ScrollableCursor and the
+** single-file engine's ORVADatabaseOldFormat. */
 void RegisterDatabaseClasses();
 
 ClassRecord* DatabaseClass();
 ClassRecord* RecordSetClass();
 ClassRecord* DatabaseFieldClass();
 ClassRecord* DatabaseRecordClass();
+ClassRecord* OldFormatDatabaseClass(); /* ORVADatabaseOldFormat */
 
 /* Closes every open RecordSet, then every connected Database: the
 ** runtime's shutdown calls it after the image has finished. */
@@ -148,6 +151,13 @@ using StoredDatabaseOpener = ObjectHeader* (*)(const uint8_t* bytes, int32_t len
 /* Registers the opener of an engine name (ASCII case ignored; the single-
 ** file engine registers "orvadb"); a later registration replaces it. */
 void RegisterStoredDatabaseOpener(const char* engineName, StoredDatabaseOpener opener);
+
+/* Frees the engine handles of one engine: a Database of that engine calls
+** release(handle) when it is destroyed (after its Close) and when Connect
+** replaces its engine, so a handle may stay alive after engineClose for
+** ErrorCode and ErrorMessage.  A later registration for the same engine
+** replaces the earlier one. */
+void RegisterEngineHandleRelease(const EngineDefinition* engine, void (*release)(void* handle));
 
 /* Binds a Database to stored bytes for deferred opening (the bytes must
 ** outlive the object). */
@@ -230,6 +240,8 @@ void CursorFieldBooleanValueSetter(DatabaseFieldObject* field, bool value);
 ObjectHeader* cursorFieldDateValueGetter(DatabaseFieldObject* field);
 void cursorFieldDateValueSetter(DatabaseFieldObject* field, ObjectHeader* date);
 ORVAstring cursorFieldNativeValueGetter(DatabaseFieldObject* field);
+ObjectHeader* CursorFieldValueGetter(DatabaseFieldObject* field);
+void CursorFieldValueSetter(DatabaseFieldObject* field, ObjectHeader* value);
 ORVAstring databaseCursorFieldGetString(DatabaseFieldObject* field);
 void databaseCursorFieldSetString(DatabaseFieldObject* field, ORVAstring value);
 ObjectHeader* CursorFieldConvertToDate(DatabaseFieldObject* field);

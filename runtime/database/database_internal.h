@@ -15,11 +15,17 @@ namespace quendal {
 
 /* ---- errors and connection (database_methods.cpp) ---- */
 
+/* Error 201's message when an engine offers no way to run a statement. */
+inline constexpr char kSqlNotSupportedMessage[] = "SQL statements are not supported by this database";
+
 /* Stores code and message as the Database's own error (message copied). */
 void SetDatabaseError(DatabaseObject* database, int32_t code, std::string_view message);
 /* The deferred-opening check run first by the SQL, insert, schema and
 ** property calls: true when the Database can reach its engine. */
 bool EnsureConnected(DatabaseObject* database);
+/* Frees the engine handle through the release registered for its engine
+** (none registered: the handle is the engine's business) and clears it. */
+void ReleaseEngineHandle(DatabaseObject* database);
 /* The SQL layer, or null. */
 const SqlLayer* InstalledSqlLayer();
 /* The opener registered for an engine name, or null. */

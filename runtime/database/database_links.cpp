@@ -1,8 +1,8 @@
 /*
 ** The database layer's provisions: every service of the "database" group
-** that this layer implements, under its link name.  The single-file
-** database class (newORVADatabase, openORVADatabase, ORVADatabase...) and
-** the Variant members of DatabaseField belong to other modules.
+** that the engine-neutral layer implements, under its link name.  The
+** single-file engine's class and functions (newORVADatabase,
+** openORVADatabase, ORVADatabase...) are in single_file_links.cpp.
 */
 #include "runtime/database/database_links.h"
 
@@ -41,6 +41,8 @@ const LinkProvision kDatabaseProvisions[] = {
     QUENDAL_PROVIDE(cursorFieldNativeValueGetter),
     QUENDAL_PROVIDE(cursorFieldStringValueGetter),
     QUENDAL_PROVIDE(cursorFieldStringValueSetter),
+    QUENDAL_PROVIDE(CursorFieldValueGetter),
+    QUENDAL_PROVIDE(CursorFieldValueSetter),
     QUENDAL_PROVIDE(cursorGetFieldByIndex),
     QUENDAL_PROVIDE(cursorGetFieldByName),
     QUENDAL_PROVIDE(CursorMoveFirst),

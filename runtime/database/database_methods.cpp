@@ -3,6 +3,7 @@
 ** closing, errors and deferred opening.  See database_interface.h.
 */
 #include <string>
+#include <vector>
 
 #include "runtime/database/database_internal.h"
 #include "runtime/objects/exceptions.h"
@@ -13,7 +14,6 @@ namespace quendal {
 namespace {
 
 constexpr int32_t kErrorUnsupported = 201;
-const char kNoSqlMessage[] = "SQL statements are not supported by this database";
 
 template <typename Slot>
 bool HasSlot(const DatabaseObject* database, Slot EngineDefinition::*slot) {
@@ -48,7 +48,38 @@ bool TakeOverEngine(DatabaseObject* database, ObjectHeader* opened) {
   return true;
 }
 
+struct HandleRelease {
+  const EngineDefinition* engine;
+  void (*release)(void* handle);
+};
+
+std::vector<HandleRelease>& HandleReleases() {
+  static auto* releases = new std::vector<HandleRelease>();
+  return *releases;
+}
+
 } // namespace
+
+void RegisterEngineHandleRelease(const EngineDefinition* engine, void (*release)(void* handle)) {
+  for (HandleRelease& entry : HandleReleases()) {
+    if (entry.engine == engine) {
+      entry.release = release;
+      return;
+    }
+  }
+  HandleReleases().push_back({engine, release});
+}
+
+void ReleaseEngineHandle(DatabaseObject* database) {
+  void* handle = database->engineHandle;
+  if (!handle) return;
+  for (const HandleRelease& entry : HandleReleases()) {
+    if (entry.engine != database->engine || !entry.release) continue;
+    database->engineHandle = nullptr;
+    entry.release(handle);
+    return;
+  }
+}
 
 void SetDatabaseError(DatabaseObject* database, int32_t code, std::string_view message) {
   database->errorCode = code;
@@ -85,6 +116,7 @@ extern "C" void DatabaseConstructor(DatabaseObject* database) {
 extern "C" void databaseDestructor(DatabaseObject* database) {
   if (!database) return;
   databaseClose(database);
+  ReleaseEngineHandle(database);
   for (ORVAstring* field : {&database->storedEngineName, &database->errorMessage, &database->databaseName,
                             &database->host, &database->password, &database->userName}) {
     StringAssign(field, nullptr);
@@ -101,7 +133,7 @@ QUENDAL_SERVICE void databaseSQLExecute(DatabaseObject* database, ORVAstring sql
   } else if (const SqlLayer* layer = InstalledSqlLayer()) {
     layer->execute(database, sql);
   } else {
-    SetDatabaseError(database, kErrorUnsupported, kNoSqlMessage);
+    SetDatabaseError(database, kErrorUnsupported, kSqlNotSupportedMessage);
   }
   QUENDAL_SERVICE_END_VOID
 }
@@ -117,7 +149,7 @@ QUENDAL_SERVICE ObjectHeader* databaseSQLSelect(DatabaseObject* database, ORVAst
   } else if (HasSlot(database, &EngineDefinition::engineOpenTableCursor)) {
     const SqlLayer* layer = InstalledSqlLayer();
     if (!layer) {
-      SetDatabaseError(database, kErrorUnsupported, kNoSqlMessage);
+      SetDatabaseError(database, kErrorUnsupported, kSqlNotSupportedMessage);
       return nullptr;
     }
     result.reset(layer->select(database, sql));

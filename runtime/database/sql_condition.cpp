@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "runtime/database/value_text.h"
+#include "runtime/plugins/quendal_plugin.h"
 #include "runtime/text/string_compare.h"
 
 namespace quendal::db {
@@ -120,14 +122,56 @@ bool LikeMatches(std::string_view value, std::string_view pattern) {
   return p == pattern.size();
 }
 
-/* ---- binding ------------------------------------------------------------------- */
-
-void RowFilter::ReadOperand(std::string_view text, Operand* out) {
-  out->integer = IntegerOfText(text, INT64_MIN, INT64_MAX);
-  out->number = NumberOfText(text);
-  out->dateValid = ParseDateText(text, out->date);
-  out->timeValid = ParseTimeText(text, out->time);
+ComparisonOperand ComparisonOperand::Of(std::string_view text) {
+  ComparisonOperand out;
+  out.integer = IntegerOfText(text, INT64_MIN, INT64_MAX);
+  out.number = NumberOfText(text);
+  out.dateValid = ParseDateText(text, out.date);
+  out.timeValid = ParseTimeText(text, out.time);
+  return out;
 }
+
+bool ComparisonHolds(ConditionOperator op, CaseMode caseMode, const ValueRef& value, std::string_view right,
+                     const ComparisonOperand& operand, std::string* scratch) {
+  if (op == ConditionOperator::kIsNull || op == ConditionOperator::kIsNotNull) {
+    return (value.type != kTypeNull) == (op == ConditionOperator::kIsNotNull);
+  }
+  if (value.type == kTypeNull || value.type == kTypeBoolean) return false;
+  const bool like = IsLike(op);
+  if (!like) {
+    auto read = [&](auto v) {
+      std::memcpy(&v, value.data, sizeof v);
+      return v;
+    };
+    switch (value.type) {
+      case kTypeSmallInt: return Holds(op, Sign(read(int16_t()), operand.integer));
+      case kTypeInteger: return Holds(op, Sign(read(int32_t()), operand.integer));
+      case kORVAColumnInt64: return Holds(op, Sign(read(int64_t()), operand.integer));
+      case kTypeFloat: case kTypeDouble: {
+        /* a float column compares in float precision */
+        const double v = value.type == kTypeFloat ? double(read(float())) : read(double());
+        const double other = value.type == kTypeFloat ? double(float(operand.number)) : operand.number;
+        if (std::isnan(v) || std::isnan(other)) return false;
+        return Holds(op, v < other ? -1 : v > other);
+      }
+      case kTypeDate: case kTypeTime: {
+        if (!(value.type == kTypeDate ? operand.dateValid : operand.timeValid)) return false;
+        const auto* b = static_cast<const uint8_t*>(value.data);
+        const uint16_t fields[3] = {uint16_t(b[0] << 8 | b[1]), uint16_t(b[2] << 8 | b[3]), uint16_t(b[4] << 8 | b[5])};
+        return Holds(op, CompareFields(fields, value.type == kTypeDate ? operand.date : operand.time));
+      }
+      default:
+        break;
+    }
+  }
+  scratch->clear();
+  AppendValueText(value, 7, 10, scratch);
+  MapCase(scratch, caseMode);
+  if (like) return LikeMatches(*scratch, right) == (op == ConditionOperator::kLike);
+  return Holds(op, CompareRawBytes(*scratch, right, false));
+}
+
+/* ---- binding ------------------------------------------------------------------- */
 
 static const FilterColumn* FindColumn(std::span<const FilterColumn> columns, const std::string& name) {
   for (const FilterColumn& c : columns) {
@@ -169,7 +213,7 @@ int32_t RowFilter::BindNode(const SqlCondition& node, std::span<const FilterColu
       bound.rightColumn = right->id;
     } else {
       bound.literal = node.literal;
-      ReadOperand(bound.literal, &bound.operand);
+      bound.operand = ComparisonOperand::Of(bound.literal);
     }
   }
   nodes_.push_back(std::move(bound));
@@ -219,14 +263,23 @@ DbStatus RowFilter::Evaluate(uint32_t index, Bytes record, LargeValueReader* rea
 DbStatus RowFilter::Compare(const Node& node, Bytes record, LargeValueReader* reader, bool* result) {
   *result = false;
   FieldRef field;
-  const bool present = FindField(record, node.column, &field);
-  if (node.op == ConditionOperator::kIsNull || node.op == ConditionOperator::kIsNotNull) {
-    *result = present == (node.op == ConditionOperator::kIsNotNull);
+  ValueHolding holding;
+  ValueRef value;
+  const bool nullTest = node.op == ConditionOperator::kIsNull || node.op == ConditionOperator::kIsNotNull;
+  if (FindField(record, node.column, &field)) {
+    if (nullTest) {
+      value.type = field.type; /* only its presence counts */
+    } else if (field.type == kTypeLongText || field.type == kTypeLongBinary) {
+      DB_TRY(reader->ReadLargeValue(uint32_t(IntegerOf(record, field)), &large_));
+      value = ValueRef{field.type, large_.data(), int32_t(large_.size())};
+    } else {
+      value = ValueOfField(record, field, &holding);
+    }
+  }
+  if (!node.rightIsColumn) {
+    *result = ComparisonHolds(node.op, node.caseMode, value, node.literal, node.operand, &valueText_);
     return DbStatus::kOk;
   }
-  if (!present || field.type == kTypeBoolean) return DbStatus::kOk;
-  if (!node.rightIsColumn) return CompareValue(node, record, field, node.literal, node.operand, reader, result);
-
   FieldRef right;
   if (!FindField(record, node.rightColumn, &right)) return DbStatus::kOk;
   rightText_.clear();
@@ -235,53 +288,7 @@ DbStatus RowFilter::Compare(const Node& node, Bytes record, LargeValueReader* re
   } else {
     AppendFieldText(record, right, 9, 17, &rightText_);
   }
-  Operand operand;
-  ReadOperand(rightText_, &operand);
-  return CompareValue(node, record, field, rightText_, operand, reader, result);
-}
-
-DbStatus RowFilter::CompareValue(const Node& node, Bytes record, const FieldRef& field, std::string_view text,
-                                 const Operand& operand, LargeValueReader* reader, bool* result) {
-  const bool like = IsLike(node.op);
-  if (!like) {
-    switch (field.type) {
-      case kTypeSmallInt:
-        *result = Holds(node.op, Sign(SmallIntOf(record, field), operand.integer));
-        return DbStatus::kOk;
-      case kTypeInteger:
-        *result = Holds(node.op, Sign(IntegerOf(record, field), operand.integer));
-        return DbStatus::kOk;
-      case kTypeFloat: case kTypeDouble: {
-        const double value = field.type == kTypeFloat ? double(FloatOf(record, field)) : DoubleOf(record, field);
-        const double other = field.type == kTypeFloat ? double(float(operand.number)) : operand.number;
-        if (std::isnan(value) || std::isnan(other)) return DbStatus::kOk;
-        *result = Holds(node.op, value < other ? -1 : value > other);
-        return DbStatus::kOk;
-      }
-      case kTypeDate: case kTypeTime: {
-        const bool valid = field.type == kTypeDate ? operand.dateValid : operand.timeValid;
-        if (!valid) return DbStatus::kOk;
-        uint16_t value[3];
-        DateOrTimeOf(record, field, value);
-        *result = Holds(node.op, CompareFields(value, field.type == kTypeDate ? operand.date : operand.time));
-        return DbStatus::kOk;
-      }
-      default:
-        break;
-    }
-  }
-  valueText_.clear();
-  if (field.type == kTypeLongText || field.type == kTypeLongBinary) {
-    DB_TRY(reader->ReadLargeValue(uint32_t(IntegerOf(record, field)), &valueText_));
-  } else {
-    AppendFieldText(record, field, 7, 10, &valueText_);
-  }
-  MapCase(&valueText_, node.caseMode);
-  if (like) {
-    *result = LikeMatches(valueText_, text) == (node.op == ConditionOperator::kLike);
-  } else {
-    *result = Holds(node.op, CompareRawBytes(valueText_, text, false));
-  }
+  *result = ComparisonHolds(node.op, node.caseMode, value, rightText_, ComparisonOperand::Of(rightText_), &valueText_);
   return DbStatus::kOk;
 }
 

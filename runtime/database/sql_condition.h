@@ -47,6 +47,7 @@
 
 #include "runtime/database/db_status.h"
 #include "runtime/database/row_record.h"
+#include "runtime/database/value_text.h"
 
 namespace quendal::db {
 
@@ -96,6 +97,25 @@ struct SqlCondition {
 /* LIKE on bytes: "%" any run (also none), "_" one byte. */
 bool LikeMatches(std::string_view value, std::string_view pattern);
 
+/* The right side of a comparison, read once for every kind of column. */
+struct ComparisonOperand {
+  int64_t integer = 0;
+  double number = 0;
+  bool dateValid = false, timeValid = false;
+  uint16_t date[3] = {}, time[3] = {};
+
+  static ComparisonOperand Of(std::string_view text);
+};
+
+/* Whether one comparison holds for a value, by the rules above: the value
+** as curColumnValue hands it out (type 0 when the row has none; large
+** values as their bytes), right the right side's text and operand what it
+** reads as.  scratch holds the value's text when one is needed.  Row
+** filters and the SQL layer's own evaluation share it, so a condition
+** means the same wherever it is evaluated. */
+bool ComparisonHolds(ConditionOperator op, CaseMode caseMode, const ValueRef& value, std::string_view right,
+                     const ComparisonOperand& operand, std::string* scratch);
+
 /* A column as a filter sees it. */
 struct FilterColumn {
   uint8_t id;
@@ -123,13 +143,6 @@ class RowFilter {
   DbStatus Matches(Bytes record, LargeValueReader* reader, bool* result);
 
  private:
-  /* The right side read for each kind of column. */
-  struct Operand {
-    int64_t integer;
-    double number;
-    bool dateValid, timeValid;
-    uint16_t date[3], time[3];
-  };
   struct Node {
     SqlCondition::Kind kind;
     /* comparison */
@@ -139,21 +152,19 @@ class RowFilter {
     bool rightIsColumn;
     uint8_t rightColumn;
     std::string literal;
-    Operand operand; /* of the literal, read when bound */
+    ComparisonOperand operand; /* of the literal, read when bound */
     /* and / or: indices of the subtrees in nodes_ */
     uint32_t left, right;
   };
 
-  static void ReadOperand(std::string_view text, Operand* out);
   int32_t BindNode(const SqlCondition& node, std::span<const FilterColumn> columns, std::string* unknown);
   DbStatus Evaluate(uint32_t index, Bytes record, LargeValueReader* reader, bool* result);
   DbStatus Compare(const Node& node, Bytes record, LargeValueReader* reader, bool* result);
-  DbStatus CompareValue(const Node& node, Bytes record, const FieldRef& field, std::string_view text,
-                        const Operand& operand, LargeValueReader* reader, bool* result);
 
   std::vector<Node> nodes_;
   std::string rightText_; /* buffers reused from row to row */
   std::string valueText_;
+  std::string large_;
 };
 
 } // namespace quendal::db

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/plugins/quendal_plugin.h"
 #include "runtime/text/number_scan.h"
+#include "runtime/text/string_core.h"
 
 namespace quendal::db {
 
@@ -116,36 +118,59 @@ void DateOrTimeOf(Bytes record, const FieldRef& field, uint16_t fields[3]) {
   for (int i = 0; i < 3; i++) fields[i] = Get16(record.data() + field.payload + 2 * i);
 }
 
-void AppendFieldText(Bytes record, const FieldRef& field, int floatDigits, int doubleDigits, std::string* out) {
-  char text[64];
+ValueRef ValueOfField(Bytes record, const FieldRef& field, ValueHolding* holding) {
+  ValueRef value{field.type, record.data() + field.payload, int32_t(field.size)};
   switch (field.type) {
-    case kTypeSmallInt:
-      std::snprintf(text, sizeof text, "%d", int(SmallIntOf(record, field)));
-      break;
-    case kTypeInteger: case kTypeLongText: case kTypeLongBinary:
-      std::snprintf(text, sizeof text, "%d", int(IntegerOf(record, field)));
-      break;
-    case kTypeFloat:
-      std::snprintf(text, sizeof text, "%.*g", floatDigits, double(FloatOf(record, field)));
-      break;
-    case kTypeDouble:
-      std::snprintf(text, sizeof text, "%.*g", doubleDigits, DoubleOf(record, field));
-      break;
-    case kTypeDate: case kTypeTime: {
-      uint16_t f[3];
-      DateOrTimeOf(record, field, f);
-      std::snprintf(text, sizeof text, field.type == kTypeDate ? "%04u-%02u-%02u" : "%02u:%02u:%02u", unsigned(f[0]),
-                    unsigned(f[1]), unsigned(f[2]));
-      break;
+    case kTypeSmallInt: holding->i16 = SmallIntOf(record, field); break;
+    case kTypeInteger: holding->i32 = IntegerOf(record, field); break;
+    case kTypeFloat: holding->f32 = FloatOf(record, field); break;
+    case kTypeDouble: holding->f64 = DoubleOf(record, field); break;
+    case kTypeText: case kTypeBinary: {
+      const std::string_view text = FieldText(record, field);
+      return ValueRef{field.type, text.data(), int32_t(text.size())};
     }
-    case kTypeBoolean:
-      out->append(record[field.payload] ? "true" : "false");
-      return;
-    default:
-      out->append(FieldText(record, field));
-      return;
+    default: return value; /* dates, times and booleans as stored */
+  }
+  value.data = holding->bytes;
+  return value;
+}
+
+void AppendValueText(const ValueRef& value, int floatDigits, int doubleDigits, std::string* out) {
+  char text[96];
+  const auto* bytes = static_cast<const uint8_t*>(value.data);
+  auto number = [&](auto v) {
+    decltype(v) n;
+    std::memcpy(&n, value.data, sizeof n);
+    return n;
+  };
+  auto fields = [&](int first) { return unsigned(bytes[2 * first] << 8 | bytes[2 * first + 1]); };
+  switch (value.type) {
+    case 0: return;
+    case kTypeSmallInt: std::snprintf(text, sizeof text, "%d", int(number(int16_t()))); break;
+    case kTypeInteger: std::snprintf(text, sizeof text, "%d", int(number(int32_t()))); break;
+    case kORVAColumnCurrency: case kORVAColumnInt64: std::snprintf(text, sizeof text, "%lld", static_cast<long long>(number(int64_t()))); break;
+    case kTypeFloat: std::snprintf(text, sizeof text, "%.*g", floatDigits, double(number(float()))); break;
+    case kTypeDouble: std::snprintf(text, sizeof text, "%.*g", doubleDigits, number(double())); break;
+    case kTypeDate: std::snprintf(text, sizeof text, "%04u-%02u-%02u", fields(0), fields(1), fields(2)); break;
+    case kTypeTime: std::snprintf(text, sizeof text, "%02u:%02u:%02u", fields(0), fields(1), fields(2)); break;
+    case kTypeTimeStamp:
+      std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", fields(0), fields(1), fields(2), fields(3),
+                    fields(4), fields(5));
+      break;
+    case kTypeBoolean: out->append(bytes[0] ? "true" : "false"); return;
+    case kORVAColumnString: out->append(StringView(*static_cast<const ORVAstring*>(value.data))); return;
+    default: out->append(reinterpret_cast<const char*>(value.data), size_t(value.length)); return;
   }
   out->append(text);
+}
+
+void AppendFieldText(Bytes record, const FieldRef& field, int floatDigits, int doubleDigits, std::string* out) {
+  if (field.type == kTypeLongText || field.type == kTypeLongBinary) {
+    out->append(std::to_string(IntegerOf(record, field))); /* the reference */
+    return;
+  }
+  ValueHolding holding;
+  AppendValueText(ValueOfField(record, field, &holding), floatDigits, doubleDigits, out);
 }
 
 } // namespace quendal::db

@@ -13,9 +13,15 @@
 **   time     the part after the first space (the whole text when there is
 **            none) is hour:minute or hour:minute:second, fields as above.
 **
-** Writing (AppendFieldText): integers in decimal, floats and doubles with
-** the number of significant digits asked for, dates as yyyy-mm-dd, times
-** as hh:mm:ss, booleans as true/false, texts as they are.
+** Writing (AppendFieldText, AppendValueText): integers in decimal, floats
+** and doubles with the number of significant digits asked for, dates as
+** yyyy-mm-dd, times as hh:mm:ss, time stamps as both, booleans as
+** true/false, texts and bytes as they are.
+**
+** Values in machine order (ValueRef) are what a cursor's curColumnValue
+** hands out: numbers in machine order, dates and times as three
+** big-endian u16, texts and bytes with their length, a boolean as one
+** byte, a String of the runtime (18) as a pointer to the reference.
 */
 #ifndef QUENDAL_DATABASE_VALUE_TEXT_H
 #define QUENDAL_DATABASE_VALUE_TEXT_H
@@ -45,6 +51,30 @@ ValueConversion AddValueFromText(RowBuilder* row, uint8_t column, uint8_t type, 
 /* Appends the value of a field of a checked row record (not of a large
 ** value reference: the caller reads those) as text. */
 void AppendFieldText(Bytes record, const FieldRef& field, int floatDigits, int doubleDigits, std::string* out);
+
+/* A value as curColumnValue hands it out (type 0: no value). */
+struct ValueRef {
+  uint8_t type = 0;
+  const void* data = nullptr;
+  int32_t length = 0;
+};
+union ValueHolding {
+  int16_t i16;
+  int32_t i32;
+  int64_t i64;
+  float f32;
+  double f64;
+  uint8_t bytes[8];
+};
+
+/* The value of a field of a checked record that is not a large value
+** reference (15, 16): numbers converted into *holding, everything else
+** pointing into the record. */
+ValueRef ValueOfField(Bytes record, const FieldRef& field, ValueHolding* holding);
+
+/* Appends a value as text (a String's bytes for 18); type 0 appends
+** nothing. */
+void AppendValueText(const ValueRef& value, int floatDigits, int doubleDigits, std::string* out);
 
 /* Value accessors of a field's payload in machine order. */
 int16_t SmallIntOf(Bytes record, const FieldRef& field);

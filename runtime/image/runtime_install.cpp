@@ -11,6 +11,8 @@
 #include "runtime/base/link_table.h"
 #include "runtime/database/database_links.h"
 #include "runtime/files/data_file.h"
+#include "runtime/database/database_startup.h"
+#include "runtime/database/single_file_links.h"
 #include "runtime/files/dates_links.h"
 #include "runtime/files/files_startup.h"
 #include "runtime/files/folder_item.h"
@@ -55,6 +57,7 @@ void InstallLinkTable() {
   LinkInstallProvisions(PluginsLinkProvisions());
   LinkInstallProvisions(DatabaseLinkProvisions());
   LinkInstallProvisions(VirtualVolumeLinkProvisions());
+  LinkInstallProvisions(SingleFileLinkProvisions());
   LinkInstallProvisions(StartupLinkProvisions());
   LinkInstallUnavailable(LinkEntryOf(&RuntimeServiceNotAvailable));
 }
@@ -77,6 +80,7 @@ void InstallRuntime() {
   InstallServiceBoundary();
   InstallLinkTable();
   InitializeFilesLayer();
+  InitializeDatabaseLayer();
   InstallApplicationPathSource(&ApplicationPath);
   InstallImageHostEnvironment();
   InstallMemoryBlockAccess(&kMemoryBlockAccess);

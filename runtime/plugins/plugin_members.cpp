@@ -15,7 +15,15 @@
 **   Object                                    o<Class>
 ** Values are converted as C converts them.  Without such a property the
 ** families fall back on a method of that name declared "() as Type"
-** (getters) or "(assigns value as Type)" (setters).
+** (getters) or "(assigns value as Type)" (setters).  Without that either,
+** a getter asked for "Value" or a value name ("StringValue",
+** "IntegerValue", "DoubleValue", "BooleanValue", ... see kValueNames)
+** reads the object itself through the variant conversions (variant.h):
+** the value of a box, a Date's TotalSeconds, a class's conversion
+** operator.  "BooleanValue" converts to Boolean whatever the family; the
+** Object family gives the object itself for "Value" and its Date for
+** "DateValue".  Setters have no such fallback: a boxed value is never
+** changed in place.
 */
 #include <cstring>
 #include <memory>
@@ -25,6 +33,7 @@
 
 #include "runtime/objects/exceptions.h"
 #include "runtime/objects/object_kinds.h"
+#include "runtime/objects/variant.h"
 #include "runtime/plugins/host_environment.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/plugins/plugin_registry.h"
@@ -184,6 +193,43 @@ void* SetterMethod(ObjectHeader* object, const char* name, const char* type) {
   return FindObjectMethod(object, declaration.c_str());
 }
 
+/* "Value" and the value names of the language's types. */
+bool IsValueName(const char* name) {
+  static const char* const kValueNames[] = {
+      "Value",       "StringValue", "IntegerValue", "Int8Value",   "Int16Value",    "Int32Value",
+      "Int64Value",  "UInt8Value",  "UInt16Value",  "UInt32Value", "UInt64Value",   "SingleValue",
+      "DoubleValue", "BooleanValue", "ColorValue",  "DateValue",   "CurrencyValue",
+  };
+  for (const char* valueName : kValueNames) {
+    if (SameName(name, valueName)) return true;
+  }
+  return false;
+}
+
+/* The object itself converted for a number family (see the header). */
+template <typename T>
+bool ConvertSelf(ObjectHeader* object, const char* name, Family family, T* out) {
+  if (!IsValueName(name)) return false;
+  if (SameName(name, "BooleanValue")) {
+    bool value = false;
+    if (!ConvertObjectToBoolean(object, &value)) return false;
+    *out = T(value);
+  } else if (family == Family::Real) {
+    double value = 0;
+    if (!ConvertObjectToDouble(object, &value)) return false;
+    *out = T(value);
+  } else if constexpr (std::is_same_v<T, uint64_t>) {
+    uint64_t value = 0;
+    if (!ConvertObjectToUInt64(object, &value)) return false;
+    *out = value;
+  } else {
+    int64_t value = 0;
+    if (!ConvertObjectToInt64(object, &value)) return false;
+    *out = T(value);
+  }
+  return true;
+}
+
 template <typename T>
 bool GetNumber(ObjectHeader* object, const char* name, T* out, Family family, const char* type) {
   if (const PropertyAccess* p = PropertyFor(object, name, family, false)) {
@@ -195,7 +241,7 @@ bool GetNumber(ObjectHeader* object, const char* name, T* out, Family family, co
     *out = reinterpret_cast<T (*)(ObjectHeader*)>(method)(object);
     return true;
   }
-  return false;
+  return ConvertSelf(object, name, family, out);
 }
 
 template <typename T>
@@ -294,7 +340,7 @@ QUENDAL_SERVICE bool ORVAGetPropValueString(ObjectHeader* object, const char* na
     *value = reinterpret_cast<ORVAstring (*)(ObjectHeader*)>(method)(object);
     return true;
   }
-  return false;
+  return IsValueName(name) && ConvertObjectToString(object, value);
   QUENDAL_SERVICE_END(false)
 }
 
@@ -320,7 +366,11 @@ QUENDAL_SERVICE bool ORVAGetPropValueObject(ObjectHeader* object, const char* na
     *value = CallGetter<ObjectHeader*>(*p, object);
     return true;
   }
-  return false;
+  if (!object || !name) return false;
+  if (SameName(name, "DateValue")) return ConvertObjectToDate(object, value);
+  if (!SameName(name, "Value")) return false;
+  *value = RuntimeLockObject(object);
+  return true;
   QUENDAL_SERVICE_END(false)
 }
 

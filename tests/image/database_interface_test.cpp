@@ -317,11 +317,12 @@ TEST_F(DatabaseInterface, ErrorsComeFromTheEngineWhenTheOwnCodeIsClear) {
   databaseSQLExecute(Db(db), S("anything").get()); /* clears the own code */
   EXPECT_EQ(databaseErrorCodeGetter(Db(db)), 7);
 
-  /* No SQL slot and no SQL layer: an honest error, not silence. */
+  /* No SQL slot and not the table-level slot the statement needs: an
+  ** honest error, not silence. */
   EngineDefinition tableOnly{};
   FakeDatabase other;
   ObjectRef plain(ORVAdbDatabaseFromDBDatabase(&other, &tableOnly));
-  databaseSQLExecute(Db(plain), S("select 1").get());
+  databaseSQLExecute(Db(plain), S("insert into T (a) values (1)").get());
   EXPECT_EQ(databaseErrorCodeGetter(Db(plain)), 201);
 }
 

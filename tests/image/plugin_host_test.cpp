@@ -13,6 +13,7 @@
 #include "runtime/base/link_table.h"
 #include "runtime/image/runtimemainloop.h"
 #include "runtime/objects/object_definition.h"
+#include "runtime/objects/variant_boxes.h"
 #include "runtime/plugins/plugin_host.h"
 #include "runtime/plugins/plugin_registry.h"
 #include "runtime/text/string_core.h"
@@ -184,6 +185,34 @@ TEST_F(PluginHost, BackgroundTaskRunsUntilUnregistered) {
   stop(); /* unregisters twice: the second call finds nothing */
   RunDuePeriodicTasks(RuntimeTickCount() + 100);
   EXPECT_EQ(runs(), before + 1);
+}
+
+/* Without a property or method of the name, the value names read a
+** variant through the runtime's conversions; other names still fail. */
+TEST_F(PluginHost, ValueNamesReadTheObjectItself) {
+  StringRef digits(StringCreate("3.25", kEncodingUTF8));
+  ObjectRef seven(Int32ToVariant(7)), half(DoubleToVariant(2.5)), text(StringToVariant(digits.get()));
+  int32_t i = 0;
+  double d = 0;
+  uint8_t flag = 9;
+  ORVAstring s = nullptr;
+  EXPECT_TRUE(ORVAGetPropValueInt(seven.get(), "Value", &i));
+  EXPECT_EQ(i, 7);
+  EXPECT_TRUE(ORVAGetPropValueDouble(text.get(), "doublevalue", &d));
+  EXPECT_EQ(d, 3.25);
+  EXPECT_TRUE(ORVAGetPropValueInt(half.get(), "IntegerValue", &i));
+  EXPECT_EQ(i, 2);
+  EXPECT_TRUE(ORVAGetPropValueUInt8(seven.get(), "BooleanValue", &flag));
+  EXPECT_EQ(flag, 1);
+  ASSERT_TRUE(ORVAGetPropValueString(half.get(), "StringValue", &s));
+  EXPECT_EQ(StringView(s), "2.5");
+  StringRelease(s);
+  ObjectHeader* same = nullptr;
+  EXPECT_TRUE(ORVAGetPropValueObject(seven.get(), "Value", &same));
+  EXPECT_EQ(same, seven.get());
+  RuntimeUnlockObject(same);
+  EXPECT_FALSE(ORVAGetPropValueInt(seven.get(), "Count", &i));
+  EXPECT_FALSE(ORVASetPropValueInt(seven.get(), "Value", 8));
 }
 
 TEST_F(PluginHost, RefusesWhatIsNotAPluginQuietly) {
