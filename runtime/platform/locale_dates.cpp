@@ -340,7 +340,11 @@ bool ResolveTime(const SYSTEMTIME* given, SYSTEMTIME* out) {
   return FileTimeToSystemTime(&check, out) != 0;
 }
 
-int CopyOut(const std::u16string& text, WCHAR* out, int size) {
+/* The Win32 convention for a text result: size 0 asks for the length
+** needed (with the terminator); a smaller buffer fails with
+** ERROR_INSUFFICIENT_BUFFER and is left as it was. */
+template <typename Text, typename Unit>
+int CopyOutTerminated(const Text& text, Unit* out, int size) {
   int needed = int(text.size()) + 1;
   if (size < 0 || (size > 0 && out == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -352,9 +356,11 @@ int CopyOut(const std::u16string& text, WCHAR* out, int size) {
     return 0;
   }
   text.copy(out, text.size());
-  out[text.size()] = u'\0';
+  out[text.size()] = Unit(0);
   return needed;
 }
+
+int CopyOut(const std::u16string& text, WCHAR* out, int size) { return CopyOutTerminated(text, out, size); }
 
 int CopyOutAnsi(const std::u16string& text, char* out, int size) {
   std::string bytes;
@@ -364,19 +370,7 @@ int CopyOutAnsi(const std::u16string& text, char* out, int size) {
     bytes.resize(size_t(n));
     WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), bytes.data(), n, nullptr, nullptr);
   }
-  int needed = int(bytes.size()) + 1;
-  if (size < 0 || (size > 0 && out == nullptr)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  if (size == 0) return needed;
-  if (size < needed) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  bytes.copy(out, bytes.size());
-  out[bytes.size()] = '\0';
-  return needed;
+  return CopyOutTerminated(bytes, out, size);
 }
 
 std::u16string WideFromAnsi(const char* text) {

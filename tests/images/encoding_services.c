@@ -1,6 +1,6 @@
 /* Calls the encoding services through the link table and prints what
 ** they give, bytes in hexadecimal, one result a line. */
-#include "image_rt.h"
+#include "image_print.h"
 
 typedef struct TextEncoding TextEncoding;
 typedef struct TextConverter TextConverter;
@@ -46,24 +46,6 @@ static void PrintHex(ORVAstring label, ORVAstring s) {
   RuntimeUnlockString(line);
   RuntimeUnlockString(hex);
   RuntimeUnlockString(s);
-}
-
-/* Prints label followed by n in decimal. */
-static void PrintNumber(ORVAstring label, uint32_t n) {
-  char text[12];
-  char digits[12];
-  int count = 0;
-  do {
-    digits[count++] = (char)('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
-  for (int i = 0; i < count; i++) text[i] = digits[count - 1 - i];
-  text[count] = 0;
-  ORVAstring number = StringFromCString(text);
-  ORVAstring line = RuntimeAddString(label, number);
-  RuntimeConsolePrint(line);
-  RuntimeUnlockString(line);
-  RuntimeUnlockString(number);
 }
 
 uint32_t main(void) {

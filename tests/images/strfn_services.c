@@ -1,7 +1,7 @@
 /* Calls the string functions through the link table (search, replace,
 ** fields, split and join, title case, trimming) and prints what they
 ** give, one result a line. */
-#include "image_rt.h"
+#include "image_print.h"
 
 typedef struct ArrayObject ArrayObject;
 
@@ -20,39 +20,6 @@ extern ORVAstring StringJoin(ArrayObject* array, ORVAstring separator);
 extern ORVAstring StringTitleCase(ORVAstring s);
 extern ORVAstring runTrim(ORVAstring s);
 extern void* RuntimeUnlockObject(void* object);
-
-/* Prints label followed by n in decimal. */
-static void PrintNumber(ORVAstring label, int32_t n) {
-  char text[13];
-  char digits[12];
-  uint32_t v = n < 0 ? 0u - (uint32_t)n : (uint32_t)n;
-  int count = 0;
-  int at = 0;
-  do {
-    digits[count++] = (char)('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  if (n < 0) text[at++] = '-';
-  for (int i = 0; i < count; i++) text[at++] = digits[count - 1 - i];
-  text[at] = 0;
-  ORVAstring number = StringFromCString(text);
-  ORVAstring line = RuntimeAddString(label, number);
-  RuntimeConsolePrint(line);
-  RuntimeUnlockString(line);
-  RuntimeUnlockString(number);
-}
-
-/* Prints label, then s between brackets; releases s. */
-static void PrintString(ORVAstring label, ORVAstring s) {
-  ORVAstring open = RuntimeAddString(label, S("["));
-  ORVAstring body = RuntimeAddString(open, s);
-  ORVAstring line = RuntimeAddString(body, S("]"));
-  RuntimeConsolePrint(line);
-  RuntimeUnlockString(line);
-  RuntimeUnlockString(body);
-  RuntimeUnlockString(open);
-  RuntimeUnlockString(s);
-}
 
 /* Prints label, then the elements of the split of s joined by "|". */
 static void PrintSplit(ORVAstring label, ORVAstring s, ORVAstring separator) {

@@ -4,7 +4,7 @@
 **
 ** Floating-point constants would live in read-only data, which image code
 ** cannot reach; Ratio builds each value from two integers at run time. */
-#include "image_rt.h"
+#include "image_print.h"
 
 typedef struct ObjectHeader ObjectHeader;
 
@@ -46,24 +46,12 @@ static double Ratio(int64_t numerator, int64_t denominator) {
   return (double)Launder(numerator) / (double)Launder(denominator);
 }
 
-/* Prints label, then value between brackets; releases value. */
-static void Print(ORVAstring label, ORVAstring value) {
-  ORVAstring open = RuntimeAddString(label, S("["));
-  ORVAstring body = RuntimeAddString(open, value);
-  ORVAstring line = RuntimeAddString(body, S("]"));
-  RuntimeConsolePrint(line);
-  RuntimeUnlockString(line);
-  RuntimeUnlockString(body);
-  RuntimeUnlockString(open);
-  RuntimeUnlockString(value);
-}
-
 /* Prints label, the variant's type code and text; releases the variant. */
 static void PrintVariant(ORVAstring label, ObjectHeader* v) {
   ORVAstring code = StringStrInt32(VarType(v));
   ORVAstring colon = RuntimeAddString(code, S(":"));
   ORVAstring text = StringStrVariant(v);
-  Print(label, RuntimeAddString(colon, text));
+  PrintString(label, RuntimeAddString(colon, text));
   RuntimeUnlockString(text);
   RuntimeUnlockString(colon);
   RuntimeUnlockString(code);
@@ -87,35 +75,35 @@ uint32_t main(void) {
 
   ObjectHeader* ten = StringToVariant(S("10"));
   ObjectHeader* nine = Int32ToVariant(9);
-  Print(S("compare="), StringStrInt32(Sign(VariantCompare(ten, nine))));
+  PrintString(S("compare="), StringStrInt32(Sign(VariantCompare(ten, nine))));
   RuntimeUnlockObject(nine);
   RuntimeUnlockObject(ten);
 
   ObjectHeader* zero = DoubleToVariant(Ratio(0, 1));
-  Print(S("zero is true="), StringStrInt32(VariantToBoolean(zero)));
+  PrintString(S("zero is true="), StringStrInt32(VariantToBoolean(zero)));
   RuntimeUnlockObject(zero);
 
   ObjectHeader* lower = StringToVariant(S("abc"));
   ObjectHeader* upper = StringToVariant(S("ABC"));
-  Print(S("same hash="), StringStrInt32(VariantHash(lower) == VariantHash(upper)));
+  PrintString(S("same hash="), StringStrInt32(VariantHash(lower) == VariantHash(upper)));
   RuntimeUnlockObject(upper);
   RuntimeUnlockObject(lower);
 
   ObjectHeader* minusOne = Int32ToVariant(-1);
-  Print(S("hex variant="), RuntimeHexVariant(minusOne));
+  PrintString(S("hex variant="), RuntimeHexVariant(minusOne));
   RuntimeUnlockObject(minusOne);
 
-  Print(S("str="), StringStrDouble(Ratio(1234567, 1)));
-  Print(S("small="), StringStrDouble(Ratio(1, 100000)));
-  Print(S("hex8="), RuntimeHexInt8(-1));
-  Print(S("bin="), RuntimeBinDouble(Ratio(26, 10)));
-  Print(S("val="), StringStrDouble(StringVal(S("&hFF"))));
-  Print(S("clong="), StringStrInt64(runCLong(S("-12x"))));
-  Print(S("cvt="), StringStrInt32(RuntimeCvtReal64ToSInt32(Ratio(-27, 10))));
-  Print(S("currency="), StringStrCurrency(RuntimeCvtReal64ToCurrency(Ratio(-5, 100000))));
-  Print(S("format="), StringFormat(Ratio(12345, 10), S("#,##0.00")));
-  Print(S("escape="), EncodeBackslashEscapeString(S("a\tb\"")));
-  Print(S("unescape="), DecodeBackslashEscapeString(S("\\x41\\x42\\n")));
+  PrintString(S("str="), StringStrDouble(Ratio(1234567, 1)));
+  PrintString(S("small="), StringStrDouble(Ratio(1, 100000)));
+  PrintString(S("hex8="), RuntimeHexInt8(-1));
+  PrintString(S("bin="), RuntimeBinDouble(Ratio(26, 10)));
+  PrintString(S("val="), StringStrDouble(StringVal(S("&hFF"))));
+  PrintString(S("clong="), StringStrInt64(runCLong(S("-12x"))));
+  PrintString(S("cvt="), StringStrInt32(RuntimeCvtReal64ToSInt32(Ratio(-27, 10))));
+  PrintString(S("currency="), StringStrCurrency(RuntimeCvtReal64ToCurrency(Ratio(-5, 100000))));
+  PrintString(S("format="), StringFormat(Ratio(12345, 10), S("#,##0.00")));
+  PrintString(S("escape="), EncodeBackslashEscapeString(S("a\tb\"")));
+  PrintString(S("unescape="), DecodeBackslashEscapeString(S("\\x41\\x42\\n")));
 
   ObjectHeader* one = Int32ToVariant(1);
   ObjectHeader* none = Int32ToVariant(0);

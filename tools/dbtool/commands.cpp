@@ -53,6 +53,16 @@ bool SelectedTables(db::SingleFileDatabase* database, const std::vector<std::str
   return true;
 }
 
+/* The document opened read-only with the tables the operands name (every
+** table when there are none); null with *exitCode set when either fails. */
+std::unique_ptr<db::SingleFileDatabase> OpenReading(const Options& options,
+                                                    std::vector<std::shared_ptr<const db::TableInfo>>* tables,
+                                                    int* exitCode) {
+  auto database = Open(options, db::OpenAccess::kReadOnly, exitCode);
+  if (!database || !SelectedTables(database.get(), options.operands, tables, exitCode)) return nullptr;
+  return database;
+}
+
 std::unique_ptr<db::TableCursor> AllRows(db::SingleFileDatabase* database, const db::TableInfo& table) {
   const std::string_view all[] = {"*"};
   return database->OpenTableCursor(table.name, all, nullptr);
@@ -151,18 +161,18 @@ int RunTables(const Options& options) {
 
 int RunSchema(const Options& options) {
   int exitCode = kExitOk;
-  auto database = Open(options, db::OpenAccess::kReadOnly, &exitCode);
   std::vector<std::shared_ptr<const db::TableInfo>> tables;
-  if (!database || !SelectedTables(database.get(), options.operands, &tables, &exitCode)) return exitCode;
+  auto database = OpenReading(options, &tables, &exitCode);
+  if (!database) return exitCode;
   for (const auto& table : tables) Write(stdout, options.engineSchema ? EngineSchema(*table) : SqliteDdl(*table));
   return kExitOk;
 }
 
 int RunExport(const Options& options) {
   int exitCode = kExitOk;
-  auto database = Open(options, db::OpenAccess::kReadOnly, &exitCode);
   std::vector<std::shared_ptr<const db::TableInfo>> tables;
-  if (!database || !SelectedTables(database.get(), options.operands, &tables, &exitCode)) return exitCode;
+  auto database = OpenReading(options, &tables, &exitCode);
+  if (!database) return exitCode;
   for (const auto& table : tables) {
     std::unique_ptr<db::TableCursor> rows = AllRows(database.get(), *table);
     if (!rows) return Failure(database->errorCode() ? database->errorMessage() : "cannot read " + table->name);
@@ -189,9 +199,9 @@ int RunExport(const Options& options) {
 
 int RunCount(const Options& options) {
   int exitCode = kExitOk;
-  auto database = Open(options, db::OpenAccess::kReadOnly, &exitCode);
   std::vector<std::shared_ptr<const db::TableInfo>> tables;
-  if (!database || !SelectedTables(database.get(), options.operands, &tables, &exitCode)) return exitCode;
+  auto database = OpenReading(options, &tables, &exitCode);
+  if (!database) return exitCode;
   for (const auto& table : tables) {
     std::unique_ptr<db::TableCursor> rows = AllRows(database.get(), *table);
     uint64_t count = 0;
