@@ -24,7 +24,6 @@
 #include "runtime/base/failure_report.h"
 #include "runtime/image/loaderX86.h"
 #include "runtime/image/runtime_install.h"
-#include "runtime/image/loaderX86.h"
 #include "runtime/text/string_core.h"
 #include "runtime/text/string_functions.h"
 
@@ -69,7 +68,7 @@ void UseStringConstants(uint32_t dataLength) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   static const bool ready = [] {
-    quendal::InstallLinkTable();
+    quendal::InstallRuntime();
     quendal::SetFailureSink(&DropReport, nullptr);
     return true;
   }();
