@@ -2,9 +2,10 @@
 # Installs what building and testing the project needs on Debian.
 set -euo pipefail
 # clang and libclang-rt-dev: the clang build and the libFuzzer targets;
-# python3: the service-boundary check.
-packages=(build-essential cmake googletest libgtest-dev libicu-dev libsqlite3-dev
-          libbenchmark-dev pkg-config clang libclang-rt-dev python3)
+# python3: the service-boundary check; sqlite3 and time: the converter's
+# example and benchmark.
+packages=(build-essential cmake googletest libgtest-dev libicu-dev libsqlite3-dev sqlite3
+          libbenchmark-dev pkg-config clang libclang-rt-dev python3 time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
