@@ -77,7 +77,7 @@ std::string SourceAtReport(const std::string& report) {
     if (!in) continue;
     std::string text, lines;
     for (long n = 1; std::getline(in, text) && n < line + 3; n++) {
-      if (n >= line) lines += text + "\n";
+      if (n >= line - 2) lines += text + "\n";
     }
     return lines;
   }

@@ -35,8 +35,9 @@ class FailureCapture {
 };
 
 /* The source a failure report names ("<source>: <line>"): the named line
-** of the runtime file of that name and the two lines after it (a call may
-** spread its arguments over several lines); "" when no folder of runtime/
+** of the runtime file of that name and the two lines on either side (a
+** call may spread its arguments over several lines, and compilers differ
+** on which of them __LINE__ names); "" when no folder of runtime/
 ** holds such a file or it has no such line. */
 std::string SourceAtReport(const std::string& report);
 
