@@ -122,6 +122,7 @@ void RetainConnection(Connection* connection) { connection->references++; }
 
 void ReleaseConnection(Connection* connection) {
   if (!connection || --connection->references > 0) return;
+  ForgetInserts(connection);
   if (connection->db) sqlite3_close_v2(connection->db);
   if (connection->databaseFile) gRuntime.unlockObject(connection->databaseFile);
   delete connection;
@@ -183,6 +184,7 @@ void CloseConnection(Instance* instance) {
     int rc = sqlite3_exec(connection->db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) SetSqliteError(instance, rc);
   }
+  ForgetInserts(connection);
   sqlite3_close_v2(connection->db);
   connection->db = nullptr;
   instance->open = 0;

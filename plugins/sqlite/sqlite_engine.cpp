@@ -5,8 +5,7 @@
 ** text statement by statement, engineSQLSelect runs queries (select,
 ** show, pragma, explain) into a RecordSet and executes anything else.
 ** The schema slots reshape SQLite's catalogue into the runtime's schema
-** columns.  engineInsertRecord writes one INSERT with its values as
-** literals and its blobs as bound parameters.
+** columns.  engineInsertRecord is sqlite_inserts.cpp's.
 */
 #include <cctype>
 
@@ -38,54 +37,6 @@ std::string PragmaArgument(const std::string& table) {
     return table;
   }
   return QuotedLiteral(table);
-}
-
-/* The time fields of a date, time or time stamp text widened to two
-** digits: "2007-03-01 5:06:07" -> "2007-03-01 05:06:07". */
-std::string WidenTimeFields(const std::string& text) {
-  size_t start;
-  size_t space = text.find(' ');
-  if (space != std::string::npos) {
-    start = space + 1;
-  } else if (text.find('-') == std::string::npos) {
-    start = 0; /* a time alone */
-  } else {
-    return text; /* a date alone */
-  }
-  std::string out = text.substr(0, start);
-  for (size_t field = start;;) {
-    size_t end = text.find(':', field);
-    std::string part = text.substr(field, end == std::string::npos ? std::string::npos : end - field);
-    if (part.size() == 1 && std::isdigit(static_cast<unsigned char>(part[0]))) part.insert(0, "0");
-    out += part;
-    if (end == std::string::npos) break;
-    out += ':';
-    field = end + 1;
-  }
-  return out;
-}
-
-std::string Literal(const ORVADatabaseRecordEntry* e, std::vector<std::string>* blobs) {
-  if (e->type == kORVAColumnBinary || e->type == kORVAColumnLongBinary) {
-    blobs->push_back(e->value ? std::string(ORVAStringBytes(e->value), size_t(ORVAStringLength(e->value)))
-                              : std::string());
-    return "?" + std::to_string(blobs->size());
-  }
-  if (!e->value) return (e->type == kORVAColumnChar || e->type == kORVAColumnText) ? "''" : "NULL";
-  std::string text = Utf8Of(e->value);
-  switch (e->type) {
-    case kORVAColumnDate:
-    case kORVAColumnTime:
-    case kORVAColumnTimeStamp: return QuotedLiteral(WidenTimeFields(text));
-    case kORVAColumnBoolean: {
-      std::string lower;
-      for (char c : text) lower += char(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true") return "'1'";
-      if (lower == "false") return "'0'";
-      return QuotedLiteral(text);
-    }
-    default: return QuotedLiteral(text);
-  }
 }
 
 void EngineClose(void* handle) {
@@ -189,9 +140,7 @@ void EngineInsertRecord(void* handle, ORVAstring table, ORVADatabaseRecordEntry*
   Instance* instance = AsInstance(handle);
   Guarded(instance, [&] {
     ClearError(instance);
-    std::vector<std::string> blobs;
-    std::string statement = InsertStatement(Utf8Of(table), entries, &blobs);
-    ExecuteStatements(instance, statement, blobs);
+    InsertRecord(instance, Utf8Of(table), entries);
   });
 }
 
@@ -224,19 +173,5 @@ EngineDefinition gEngine = {
     nullptr, &EngineInsertRecord, nullptr, nullptr, nullptr, &EngineIndexSchema, &EngineErrorCode,
     &EngineErrorMessage, nullptr, nullptr, nullptr, &EngineSupportedTypes,
 };
-
-std::string InsertStatement(std::string_view table, const ORVADatabaseRecordEntry* entries,
-                            std::vector<std::string>* blobs) {
-  std::string names, values;
-  for (const ORVADatabaseRecordEntry* e = entries; e; e = e->next) {
-    if (e != entries) {
-      names += ",";
-      values += ",";
-    }
-    names += Utf8Of(e->name);
-    values += Literal(e, blobs);
-  }
-  return "INSERT INTO " + std::string(table) + "(" + names + ") VALUES (" + values + ");";
-}
 
 } // namespace sqliteplugin

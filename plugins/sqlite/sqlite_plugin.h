@@ -75,6 +75,12 @@ bool OldRuntime();
 
 struct Instance;
 
+/* An INSERT kept prepared (sqlite_inserts.cpp): its text and statement. */
+struct KeptInsert {
+  std::string text;
+  sqlite3_stmt* statement;
+};
+
 struct Connection {
   sqlite3* db = nullptr;
   ORVAobject databaseFile = nullptr; /* retained */
@@ -82,6 +88,7 @@ struct Connection {
   bool shortColumnNames = false;
   int32_t references = 1;
   Instance* owner = nullptr;
+  std::vector<KeptInsert> inserts; /* finalized by ForgetInserts */
 };
 
 struct Instance {
@@ -127,8 +134,11 @@ StatementKind ClassifyStatement(std::string_view text);
 bool IsQueryKind(StatementKind kind);
 
 /* Runs every statement of a UTF-8 text; "?" parameters are bound, in
-** order, to blobs.  Stores the first error; false when there was one. */
+** order, to blobs.  Stores the first error; false when there was one.
+** The connection's kept INSERT statements are finalized first. */
 bool ExecuteStatements(Instance* instance, const std::string& text, const std::vector<std::string>& blobs);
+/* Steps a prepared statement to its end: SQLITE_DONE when it ran. */
+int StepToEnd(sqlite3_stmt* statement);
 /* engineSQLExecute's rule: ";" appended, completeness checked, executed. */
 void ExecuteText(Instance* instance, std::string text);
 
@@ -171,11 +181,27 @@ void FreeResult(QueryResult* result);
 /* Wraps a result in a RecordSet (owned); the set takes the result. */
 ORVAobject WrapResult(QueryResult* result, CursorDefinition* definition);
 
-/* ---- the engine (sqlite_engine.cpp) ---- */
+/* ---- inserts (sqlite_inserts.cpp) ---- */
 
-/* The INSERT statement of engineInsertRecord and its blob parameters. */
-std::string InsertStatement(std::string_view table, const ORVADatabaseRecordEntry* entries,
-                            std::vector<std::string>* blobs);
+/* A value of engineInsertRecord as SQLite receives it. */
+struct InsertValue {
+  enum Kind : uint8_t { kNull, kText, kBlob } kind;
+  std::string bytes;
+};
+/* A record's column names (UTF-8) and values, in the record's order. */
+struct InsertRow {
+  std::vector<std::string> names;
+  std::vector<InsertValue> values;
+};
+InsertRow InsertRowOf(const ORVADatabaseRecordEntry* entries);
+/* The literal INSERT statement of a row; its blobs, in parameter order,
+** appended to *blobs. */
+std::string InsertStatement(std::string_view table, const InsertRow& row, std::vector<std::string>* blobs);
+/* engineInsertRecord: inserts the row, storing SQLite's error if any. */
+void InsertRecord(Instance* instance, std::string_view table, const ORVADatabaseRecordEntry* entries);
+/* Finalizes the connection's kept INSERT statements: before any other
+** statement runs on it and before it closes. */
+void ForgetInserts(Connection* connection);
 
 } // namespace sqliteplugin
 

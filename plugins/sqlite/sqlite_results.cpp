@@ -419,6 +419,7 @@ QueryResult* RunQuery(Instance* instance, const std::string& text, bool mayEdit)
     SetError(instance, 1, "database is not open");
     return nullptr;
   }
+  ForgetInserts(connection);
   sqlite3* db = connection->db;
   sqlite3_stmt* statement = nullptr;
   bool hasRowId = false;

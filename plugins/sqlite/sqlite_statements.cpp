@@ -29,15 +29,14 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
 
 bool IsChangingKind(StatementKind kind) { return kind >= kUpdate && kind <= kReplace; }
 
-/* Runs one prepared statement to its end.  SQLITE_DONE when it ran. */
+} // namespace
+
 int StepToEnd(sqlite3_stmt* statement) {
   int rc;
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
   }
   return rc;
 }
-
-} // namespace
 
 StatementKind ClassifyStatement(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -65,6 +64,7 @@ bool ExecuteStatements(Instance* instance, const std::string& text, const std::v
     SetError(instance, 1, "database is not open");
     return false;
   }
+  ForgetInserts(connection);
   sqlite3* db = connection->db;
   size_t nextBlob = 0;
   const char* rest = text.c_str();

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/database/database_internal.h"
@@ -29,10 +30,42 @@ namespace quendal {
 
 namespace {
 
+bool IsAsciiText(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+unsigned char UpperAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 0x20) : c; }
+
+bool SameAsciiLetters(std::string_view a, std::string_view b) {
+  for (size_t i = 0; i < a.size(); i++) {
+    if (UpperAscii(static_cast<unsigned char>(a[i])) != UpperAscii(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+/* Whether two column names are one, as the language compares strings with
+** case ignored (RuntimeStringCompare == 0), without its general path for
+** the usual names.  That comparison, for two UTF-8 or two UTF-16 strings,
+** ends every tie on the byte lengths, so names of one of those encodings
+** and of different lengths differ; for two UTF-8 names of ASCII bytes it
+** upper-cases a-z only, so their letters decide. */
+bool SameName(ORVAstring a, ORVAstring b) {
+  if (a == b) return true;
+  if (a && b && a->encoding == b->encoding && (a->encoding == kEncodingUTF8 || a->encoding == kEncodingUTF16)) {
+    if (a->length != b->length) return false;
+    std::string_view ta = StringView(a), tb = StringView(b);
+    if (a->encoding == kEncodingUTF8 && IsAsciiText(ta) && IsAsciiText(tb)) return SameAsciiLetters(ta, tb);
+  }
+  return RuntimeStringCompare(a, b) == 0;
+}
+
 ORVADatabaseRecordEntry* FindEntry(DatabaseRecordObject* record, ORVAstring name) {
   if (!record) return nullptr;
   for (ORVADatabaseRecordEntry* entry = record->entries; entry; entry = entry->next) {
-    if (RuntimeStringCompare(entry->name, name) == 0) return entry;
+    if (SameName(entry->name, name)) return entry;
   }
   return nullptr;
 }

@@ -28,6 +28,7 @@
 #define QUENDAL_DATABASE_KEY_ENCODING_H
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,10 +49,21 @@ struct KeySpec {
   }
 };
 
-/* -1, 0 or 1. */
+/* -1, 0 or 1.  Descents compare many keys that differ early (record ids
+** differ in their low byte, which comes first): the first bytes are
+** compared in line, the rest by memcmp. */
 inline int CompareKeys(std::string_view a, std::string_view b) {
-  int c = a.compare(b);
-  return c < 0 ? -1 : c > 0;
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  const size_t inLine = common < 8 ? common : 8;
+  for (size_t i = 0; i < inLine; i++) {
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (common > inLine) {
+    const int c = std::memcmp(a.data() + inLine, b.data() + inLine, common - inLine);
+    if (c != 0) return c < 0 ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 /* Key of a tree name in the catalogue. */

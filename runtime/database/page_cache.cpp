@@ -53,7 +53,7 @@ uint32_t SetPageCacheBudget(uint32_t pages) {
 
 uint32_t CachedPageCount() { return gCached; }
 
-PageCache::PageCache(StorageFile* file) : file_(file) {}
+PageCache::PageCache(StorageFile* file) : file_(file), chains_(kInitialChains, nullptr) {}
 
 PageCache::~PageCache() {
   for (PageBuffer*& head : chains_) {
@@ -68,7 +68,7 @@ PageCache::~PageCache() {
 }
 
 PageBuffer* PageCache::Find(uint32_t page) {
-  for (PageBuffer* b = chains_[page % kChains]; b; b = b->nextInChain) {
+  for (PageBuffer* b = ChainOf(page); b; b = b->nextInChain) {
     if (b->pageNumber == page) {
       if (b != gNewest) {
         UnlinkUse(b);
@@ -89,16 +89,29 @@ PageBuffer* PageCache::Add(uint32_t page) {
   b->useCount = 0;
   b->owner = this;
   std::memset(b->bytes, 0, sizeof b->bytes);
-  b->nextInChain = chains_[page % kChains];
-  chains_[page % kChains] = b;
+  b->nextInChain = ChainOf(page);
+  ChainOf(page) = b;
   LinkNewest(b);
   gCached++;
   count_++;
+  if (count_ > chains_.size()) GrowChains();
   return b;
 }
 
+void PageCache::GrowChains() {
+  std::vector<PageBuffer*> old(chains_.size() * 2, nullptr);
+  old.swap(chains_);
+  for (PageBuffer* head : old) {
+    while (PageBuffer* b = head) {
+      head = b->nextInChain;
+      b->nextInChain = ChainOf(b->pageNumber);
+      ChainOf(b->pageNumber) = b;
+    }
+  }
+}
+
 void PageCache::Unlink(PageBuffer* buffer) {
-  PageBuffer** link = &chains_[buffer->pageNumber % kChains];
+  PageBuffer** link = &ChainOf(buffer->pageNumber);
   while (*link != buffer) {
     assert(*link != nullptr);
     link = &(*link)->nextInChain;

@@ -2,8 +2,10 @@
 ** Page cache: the buffers that hold the pages of one database file.
 **
 ** A buffer holds one whole page, its page number, a dirty flag and a use
-** count.  Buffers of a cache sit in 32 hash chains selected by page number
-** modulo 32.  Every buffer of every cache also sits on one process-wide
+** count.  Buffers of a cache sit in hash chains selected by page number
+** modulo the chain count, a power of two that doubles whenever the cache
+** holds more buffers than it has chains (so a look-up walks about one
+** buffer, however large the cache grows).  Every buffer of every cache also sits on one process-wide
 ** list in order of use, the most recently used at its tail.
 **
 ** Use counts: a PageRef holds one use of a buffer for as long as it lives
@@ -27,6 +29,7 @@
 #define QUENDAL_DATABASE_PAGE_CACHE_H
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/database/db_format.h"
 #include "runtime/database/storage_file.h"
@@ -84,7 +87,7 @@ class PageRef {
 
 class PageCache {
  public:
-  static constexpr uint32_t kChains = 32;
+  static constexpr uint32_t kInitialChains = 64;
   static constexpr uint32_t kDefaultPageBudget = 2048; /* 16 MiB */
 
   explicit PageCache(StorageFile* file); /* borrowed; outlives the cache */
@@ -106,7 +109,8 @@ class PageCache {
   /* Writes every dirty buffer; false when any write failed (the others are
   ** still attempted). */
   bool WriteAllDirty();
-  /* Calls fn(buffer) for every buffer of this cache. */
+  /* Calls fn(buffer) for every buffer of this cache; fn adds and removes
+  ** no buffer. */
   template <typename Fn>
   void ForEach(Fn fn) {
     for (PageBuffer* head : chains_) {
@@ -122,9 +126,12 @@ class PageCache {
 
  private:
   void Unlink(PageBuffer* buffer);
+  PageBuffer*& ChainOf(uint32_t page) { return chains_[page & (chains_.size() - 1)]; }
+  /* Doubles the chain count and moves every buffer to its new chain. */
+  void GrowChains();
 
   StorageFile* file_;
-  PageBuffer* chains_[kChains] = {};
+  std::vector<PageBuffer*> chains_; /* size a power of two */
   uint32_t count_ = 0;
 };
 

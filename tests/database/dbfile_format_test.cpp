@@ -2,8 +2,8 @@
 ** The single-file database format and page layer: the bytes of a new
 ** file, key order, cleaning of deleted records by generation, the layout
 ** of large values, the shape of the tree after each kind of split,
-** rollback across splits, the page cache under a tiny budget, and failed
-** writes.
+** rollback across splits, the page cache under a tiny budget and as it
+** grows, and failed writes.
 */
 #include <gtest/gtest.h>
 
@@ -11,11 +11,13 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <vector>
 
 #include "runtime/database/blob_store.h"
 #include "runtime/database/database_check.h"
 #include "runtime/database/db_format.h"
 #include "runtime/database/key_encoding.h"
+#include "runtime/database/page_cache.h"
 #include "runtime/database/tree_cursor.h"
 #include "runtime/database/value_text.h"
 #include "tests/database/dbfile_test_support.h"
@@ -361,6 +363,28 @@ TEST_F(DbFormat, TinyCacheStillKeepsAndRollsBackEverything) {
   SetPageCacheBudget(budget);
   db->Close();
   EXPECT_TRUE(CheckDatabaseFile(path()).ok);
+}
+
+/* The cache's chains grow as it fills: every buffer stays findable across
+** the regrowths, and a discarded one is gone. */
+TEST(PageCacheChains, EveryPageFoundAcrossGrowth) {
+  const uint32_t budget = SetPageCacheBudget(1u << 20);
+  {
+    PageCache cache(nullptr); /* adds, finds and discards touch no file */
+    std::vector<PageBuffer*> added;
+    for (uint32_t page = 0; page < 1000; page++) added.push_back(cache.Add(page * 7));
+    for (uint32_t page = 0; page < 1000; page += 2) cache.Discard(added[page]);
+    for (uint32_t page = 1000; page < 1300; page++) added.push_back(cache.Add(page * 7));
+    EXPECT_EQ(cache.count(), 800u);
+    for (uint32_t page = 0; page < 1300; page++) {
+      const bool kept = page >= 1000 || page % 2 == 1;
+      EXPECT_EQ(cache.Find(page * 7), kept ? added[page] : nullptr) << page;
+    }
+    uint32_t visited = 0;
+    cache.ForEach([&](PageBuffer*) { visited++; });
+    EXPECT_EQ(visited, 800u);
+  }
+  SetPageCacheBudget(budget);
 }
 
 TEST_F(DbFormat, FailedWritesAreReportedNeverTakenForSuccess) {

@@ -304,6 +304,30 @@ TEST_F(DatabaseInterface, RecordsAndGeneratedInsert) {
   EXPECT_EQ(engine.executed[0], "insert into T(flag,kept,x,n,name) values ('true','2',0.1,5,'it''s')");
 }
 
+/* A name set again replaces its value when the language finds the names
+** equal, case ignored, whatever their encodings; bytes that only differ by
+** the case bit are not letters and stay apart. */
+TEST_F(DatabaseInterface, RecordNamesMatchAsTheLanguageComparesThem) {
+  ObjectRef record(RuntimeNewObject(DatabaseRecordClass()));
+  auto* r = reinterpret_cast<DatabaseRecordObject*>(record.get());
+  const std::u16string wide = u"Stern";
+  StringRef utf16(StringCreate(std::string_view(reinterpret_cast<const char*>(wide.data()), 2 * wide.size()),
+                               kEncodingUTF16));
+  setDatabaseRecordIntegerColumn(r, S("stern").get(), 1);
+  setDatabaseRecordIntegerColumn(r, utf16.get(), 2);
+  setDatabaseRecordIntegerColumn(r, S("[x]").get(), 3);
+  setDatabaseRecordIntegerColumn(r, S("{x}").get(), 4);
+  setDatabaseRecordIntegerColumn(r, S("gr\xC3\xB6\xC3\x9F""e").get(), 5);
+  setDatabaseRecordIntegerColumn(r, S("GR\xC3\x96\xC3\x9F""E").get(), 6);
+  setDatabaseRecordIntegerColumn(r, S("ste").get(), 7);
+  EXPECT_EQ(getDatabaseRecordFieldCount(r), 5);
+  EXPECT_EQ(getDatabaseRecordIntegerColumn(r, S("STERN").get()), 2);
+  EXPECT_EQ(getDatabaseRecordIntegerColumn(r, S("[X]").get()), 3);
+  EXPECT_EQ(getDatabaseRecordIntegerColumn(r, S("{x}").get()), 4);
+  EXPECT_EQ(getDatabaseRecordIntegerColumn(r, S("gr\xC3\xB6\xC3\x9F""e").get()), 6);
+  EXPECT_EQ(getDatabaseRecordIntegerColumn(r, S("STE").get()), 7);
+}
+
 TEST_F(DatabaseInterface, ErrorsComeFromTheEngineWhenTheOwnCodeIsClear) {
   FakeDatabase engine;
   engine.errorCode = 7;

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/database/database_interface.h"
 #include "runtime/database/database_values.h"
@@ -164,6 +166,84 @@ TEST_F(SqlitePlugin, InsertsEveryKindAndReadsItBack) {
   /* SQLSelect of a statement that is no query executes it and gives nil. */
   EXPECT_FALSE(Select(db, "insert into t (name) values ('second')"));
   EXPECT_EQ(Count(db, "t"), 2);
+}
+
+/* InsertRecord keeps a prepared statement per table and column list: two
+** lists, two tables, a recreated table and every value kind must each get
+** their own statement and land where their names say, stored as the
+** literal statement stored them. */
+TEST_F(SqlitePlugin, InsertRecordKeepsEachTableAndColumnListApart) {
+  ObjectRef db = NewDatabase();
+  ASSERT_TRUE(Connect(db));
+  Execute(db, "create table t (a integer, b text, c); create table u (a integer, b text)");
+  ASSERT_EQ(Code(db), 0) << Message(db);
+  auto insert = [&](const std::string& table, const std::vector<std::pair<std::string, std::string>>& columns) {
+    ObjectRef record(RuntimeNewObject(DatabaseRecordClass()));
+    auto* r = reinterpret_cast<DatabaseRecordObject*>(record.get());
+    for (const auto& [name, value] : columns) setDatabaseRecordColumn(r, S(name).get(), S(value).get());
+    databaseInsertRecord(Db(db), S(table).get(), r);
+    EXPECT_EQ(Code(db), 0) << Message(db);
+  };
+  insert("t", {{"a", "1"}, {"b", "one"}});
+  insert("t", {{"b", "two"}, {"a", "2"}});
+  insert("t", {{"a", "3"}, {"b", "three"}});
+  insert("u", {{"a", "4"}, {"b", "four"}});
+  insert("t", {{"c", "it's"}});
+  Execute(db, "drop table u; create table u (b integer, a text)");
+  insert("u", {{"a", "5"}, {"b", "6"}});
+
+  auto rows = [&](const std::string& query) {
+    std::string out;
+    ObjectRef set = Select(db, query);
+    for (; set && !cursorEOFGetter(Set(set)); cursorMoveNext(Set(set))) out += Text(set, "r") + ";";
+    return out;
+  };
+  EXPECT_EQ(rows("select quote(a) || ',' || quote(b) || ',' || typeof(c) as r from t order by rowid"),
+            "1,'one',null;2,'two',null;3,'three',null;NULL,NULL,text;");
+  EXPECT_EQ(rows("select c as r from t where c is not null"), "it's;");
+  EXPECT_EQ(rows("select quote(a) || ',' || quote(b) as r from u"), "'5',6;");
+
+  ObjectRef record(RuntimeNewObject(DatabaseRecordClass()));
+  auto* r = reinterpret_cast<DatabaseRecordObject*>(record.get());
+  SetDatabaseRecordBlobColumn(r, S("c").get(), StringRef(StringCreate(std::string("\0x", 2), kEncodingUnknown)).get());
+  setDatabaseRecordDateColumn(r, S("b").get(), nullptr);
+  SetDatabaseRecordBooleanColumn(r, S("a").get(), false);
+  databaseInsertRecord(Db(db), S("t").get(), r);
+  EXPECT_EQ(Code(db), 0) << Message(db);
+  EXPECT_EQ(rows("select quote(a) || ',' || quote(b) || ',' || quote(c) as r from t where rowid = 5"), "0,NULL,X'0078';");
+}
+
+/* Errors and transactions of InsertRecord are those of the statement it
+** stands for, whether it ran prepared or as a literal text. */
+TEST_F(SqlitePlugin, InsertRecordErrorsAndTransactions) {
+  TempDir folder;
+  {
+    ObjectRef db = NewDatabase(folder.File("rows.db"));
+    ASSERT_TRUE(Create(db));
+    Execute(db, "create table t (a integer not null, b text)");
+    ObjectRef record(RuntimeNewObject(DatabaseRecordClass()));
+    auto* r = reinterpret_cast<DatabaseRecordObject*>(record.get());
+    setDatabaseRecordColumn(r, S("b").get(), S("x").get());
+    for (int i = 0; i < 2; i++) {
+      databaseInsertRecord(Db(db), S("t").get(), r);
+      EXPECT_EQ(Code(db), 19);
+      EXPECT_EQ(Message(db), "NOT NULL constraint failed: t.a");
+    }
+    databaseInsertRecord(Db(db), S("missing").get(), r);
+    EXPECT_EQ(Code(db), 1);
+    EXPECT_EQ(Message(db), "no such table: missing");
+    setDatabaseRecordIntegerColumn(r, S("a").get(), 7);
+    databaseInsertRecord(Db(db), S("t").get(), r); /* AutoCommit False: BEGIN first */
+    EXPECT_EQ(Code(db), 0) << Message(db);
+    databaseRollback(Db(db));
+    EXPECT_EQ(Count(db, "t"), 0);
+    databaseInsertRecord(Db(db), S("t").get(), r);
+    databaseInsertRecord(Db(db), S("t").get(), r);
+    databaseClose(Db(db));
+  }
+  ObjectRef reopened = NewDatabase(folder.File("rows.db"));
+  ASSERT_TRUE(Connect(reopened)) << Message(reopened);
+  EXPECT_EQ(Count(reopened, "t"), 2);
 }
 
 TEST_F(SqlitePlugin, EditUpdateDeleteAndMoves) {
