@@ -167,9 +167,10 @@ const char* const kSiteNames[] = {"Backyard", "Pic du Midi", "Caf\xE9 Sternwarte
 const char* const kObjects[] = {"M31", "M42", "NGC 7000", "Jupiter", "Saturn", "M13", "C/2020 F3", "Albireo"};
 
 std::vector<Value> SiteRow(long long i) {
-  const char* name = kSiteNames[i % 5];
+  std::string name = kSiteNames[i % 5];
+  if (i >= 5) name += ' ' + std::to_string(i);
   bool cp1252 = i % 5 == 2;
-  return {Integer(i), TextValue(std::string(name) + (i >= 5 ? " " + std::to_string(i) : ""), cp1252),
+  return {Integer(i), TextValue(name, cp1252),
           Real(43.5 + double(i % 90) / 7.0), Real(-0.25 * double(i % 700)), Single(float(i % 3000) + 0.5f),
           Integer(i % 24 - 12), Flag(i == 1),
           i % 3 == 0 ? Null() : TextValue("Horizon 10\xB0 in the south, n\351e " + std::to_string(i), true)};
@@ -254,6 +255,12 @@ const char* ConvertedType(uint8_t type) {
   }
 }
 
+/* Appends item to a comma-separated list. */
+void AppendListItem(std::string* list, const std::string& item) {
+  if (!list->empty()) *list += ',';
+  *list += item;
+}
+
 std::string ConvertedName(const std::string& name) {
   if (name == "Default") return "IsDefault";
   if (name == "Index") return "Idx";
@@ -265,7 +272,7 @@ std::string CreateStatement(const Table& table) {
   std::string keys;
   for (const Column& column : table.columns) {
     text += ConvertedName(column.name) + " " + ConvertedType(column.type) + ", ";
-    if (column.key) keys += (keys.empty() ? "" : ",") + ConvertedName(column.name);
+    if (column.key) AppendListItem(&keys, ConvertedName(column.name));
   }
   return text + "primary key(" + keys + "));";
 }
@@ -289,8 +296,8 @@ bool WriteTable(db::SingleFileDatabase* database, size_t index, long long observ
     std::string names, literals;
     for (size_t c = 0; c < values.size(); c++) {
       if (!values[c].null) entries.push_back({table.columns[c].name, values[c].engineText, 5});
-      names += (c ? "," : "") + ConvertedName(table.columns[c].name);
-      literals += (c ? "," : "") + values[c].sqlLiteral;
+      AppendListItem(&names, ConvertedName(table.columns[c].name));
+      AppendListItem(&literals, values[c].sqlLiteral);
     }
     database->InsertRecord(table.name, entries);
     if (database->errorCode() != 0) return false;
