@@ -17,12 +17,6 @@ namespace {
 using quendal::test::ReadFile;
 using quendal::test::WriteFile;
 
-std::string Windows(const std::string& posix) {
-  std::string path = "Z:" + posix;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
-
 using Rows = std::vector<std::vector<std::string>>;
 
 bool HasLineStartingWith(const std::vector<std::string>& lines, const std::string& prefix) {

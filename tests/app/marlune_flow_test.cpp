@@ -13,13 +13,6 @@ namespace {
 using quendal::test::ReadFile;
 using quendal::test::WriteFile;
 
-/* The Windows form of a POSIX path, as the converter reports paths. */
-std::string Windows(const std::string& posix) {
-  std::string path = "Z:" + posix;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
-
 std::vector<std::string> Header(const std::string& command, const std::string& source, const std::string& dest,
                                 const std::string& doObs) {
   return {"Marlune: CommandType=" + command, "Marlune: Source=" + source, "Marlune: Dest=" + dest,

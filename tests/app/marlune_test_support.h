@@ -20,6 +20,13 @@ namespace marlune::test {
 
 using quendal::test::RunResult;
 
+/* The Windows form of a POSIX path, as the converter reports paths. */
+inline std::string Windows(const std::string& posix) {
+  std::string path = "Z:" + posix;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
 /* A fresh folder with a home folder inside; while it lives, HOME and
 ** XDG_CONFIG_HOME name that home, whose user-dirs.dirs makes "Desktop" the
 ** desktop folder, so runs log there. */

@@ -1,6 +1,7 @@
 /*
-** The test processes start as the runtime's main routine does: with the
-** runtime put together by InstallRuntime.
+** The image and converter test processes start as the runtime's main
+** routine does: with the runtime put together by InstallRuntime.  Linked
+** into the test binaries of the layers that include start-up.
 */
 #include <gtest/gtest.h>
 
