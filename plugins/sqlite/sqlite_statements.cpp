@@ -89,9 +89,16 @@ bool ExecuteStatements(Instance* instance, const std::string& text, const std::v
         return false;
       }
     }
+    /* A blob SQLite refuses (over its length limit) fails the statement;
+    ** it is never stored as NULL. */
     for (int p = 1; p <= sqlite3_bind_parameter_count(statement) && nextBlob < blobs.size(); p++, nextBlob++) {
       const std::string& blob = blobs[nextBlob];
-      sqlite3_bind_blob(statement, p, blob.data(), int(blob.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_bind_blob64(statement, p, blob.data(), sqlite3_uint64(blob.size()), SQLITE_TRANSIENT);
+      if (rc != SQLITE_OK) {
+        SetError(instance, rc & 0xFF, sqlite3_errstr(rc));
+        sqlite3_finalize(statement);
+        return false;
+      }
     }
     rc = StepToEnd(statement);
     if (rc == SQLITE_SCHEMA) {
